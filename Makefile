@@ -1,0 +1,63 @@
+# Thin wrapper around CMake + Ninja.
+#   make run      build and play the bundled game
+#   make test     build and run every test (SANITIZE=1: AddressSanitizer + UBSan build)
+#   make bench    build and run the benchmarks (Release)
+#   make fuzz     build the libFuzzer targets with clang and run each for FUZZ_SECONDS
+#   make format   clang-format the sources
+
+SHELL        := /bin/bash
+BUILD_ROOT   ?= build
+FUZZ_SECONDS ?= 20
+GENERATOR    := -G Ninja
+
+ifeq ($(SANITIZE),1)
+  BUILD_DIR  := $(BUILD_ROOT)/asan
+  CMAKE_ARGS := -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORV_SANITIZE=ON -DORV_BENCH=OFF
+else
+  BUILD_DIR  := $(BUILD_ROOT)/release
+  CMAKE_ARGS := -DCMAKE_BUILD_TYPE=Release
+endif
+FUZZ_DIR := $(BUILD_ROOT)/fuzz
+
+.PHONY: all build test bench fuzz run deps format clean
+
+all: build
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) $(GENERATOR) $(CMAKE_ARGS)
+
+build: $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR)
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j2
+
+bench: build
+	@set -e; for b in $(BUILD_DIR)/bench/bench_*; do \
+	  [ -x "$$b" ] || continue; echo "== $$b"; "$$b" --benchmark_counters_tabular=true; done
+
+$(FUZZ_DIR)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORV_FUZZ=ON
+
+fuzz: $(FUZZ_DIR)/build.ninja
+	cmake --build $(FUZZ_DIR)
+	@set -e; for f in $(FUZZ_DIR)/fuzz/fuzz_*; do \
+	  [ -x "$$f" ] || continue; name=$$(basename $$f); \
+	  corpus=$(FUZZ_DIR)/corpus/$$name; mkdir -p $$corpus; \
+	  seeds=fuzz/seeds/$${name#fuzz_}; [ -d $$seeds ] || seeds=; \
+	  echo "== $$name for $(FUZZ_SECONDS) s"; \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
+	        -print_final_stats=1 $$corpus $$seeds 2>&1 | tail -n 12; \
+	  test $${PIPESTATUS[0]} -eq 0; done
+
+deps:
+	@if [ "$$(id -u)" -eq 0 ]; then scripts/install-deps.sh; fi
+
+run: deps build
+	$(BUILD_DIR)/orvanta3 $(BUILD_DIR)/demo.vp3
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD_ROOT)

@@ -1,0 +1,80 @@
+// Modal message boxes. Every report the player makes to the user goes through
+// ShowMessage; the backend decides how it is shown (a window, or a log for
+// headless runs and tests).
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+enum class MessageKind { Plain, Warning, Error };
+enum class MessageButtons { Ok, YesNo, AbortIgnore };
+enum class MessageAnswer { Ok, Yes, No, Abort, Ignore };
+
+class MessageBoxBackend {
+public:
+    virtual ~MessageBoxBackend() = default;
+    // `text` is CP932, as the player holds all its texts.
+    virtual MessageAnswer Show(MessageKind kind, MessageButtons buttons, std::string_view text) = 0;
+};
+
+// Shows a modal message box and returns the button the user chose.
+MessageAnswer ShowMessage(MessageKind kind, MessageButtons buttons, std::string_view text);
+
+// Installs the backend for every later box; nullptr restores the default,
+// which writes each box to stderr and takes the default answer.
+void SetMessageBoxBackend(MessageBoxBackend* backend);
+
+// OK, Yes or Ignore: what a box answers when nobody chooses.
+MessageAnswer DefaultAnswer(MessageButtons buttons);
+bool AnswerFits(MessageButtons buttons, MessageAnswer answer);
+
+std::string_view KindName(MessageKind kind);           // plain | warning | error
+std::string_view ButtonsName(MessageButtons buttons);  // ok | yesno | abortignore
+std::string_view AnswerName(MessageAnswer answer);     // ok | yes | no | abort | ignore
+bool ParseAnswer(std::string_view name, MessageAnswer& answer);
+
+struct MessageRecord {
+    MessageKind kind;
+    MessageButtons buttons;
+    std::string text;  // CP932
+    MessageAnswer answer;
+};
+
+// One log line: KIND BUTTONS ANSWER TEXT, the text in UTF-8 with backslash,
+// CR and LF escaped so that a record stays on one line.
+std::string FormatMessageRecord(const MessageRecord& record);
+
+// Answers from a queue, else by default, and remembers every box shown.
+// A queued answer that the box has no button for is used up and replaced by
+// the default answer.
+class RecordingMessageBoxes : public MessageBoxBackend {
+public:
+    MessageAnswer Show(MessageKind kind, MessageButtons buttons, std::string_view text) override;
+
+    void QueueAnswer(MessageAnswer answer) { queued_.push_back(answer); }
+    const std::vector<MessageRecord>& Records() const { return records_; }
+    void Clear() { records_.clear(); }
+
+    // Called with each record as it is made (headless message logs).
+    std::function<void(const MessageRecord&)> onShow;
+
+private:
+    std::deque<MessageAnswer> queued_;
+    std::vector<MessageRecord> records_;
+};
+
+// Installs a recording backend for a scope (tests).
+class ScopedMessageRecorder : public RecordingMessageBoxes {
+public:
+    ScopedMessageRecorder() { SetMessageBoxBackend(this); }
+    ~ScopedMessageRecorder() override { SetMessageBoxBackend(nullptr); }
+    ScopedMessageRecorder(const ScopedMessageRecorder&) = delete;
+    ScopedMessageRecorder& operator=(const ScopedMessageRecorder&) = delete;
+};
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+// Text encoding at the platform boundary. Scenario text stays CP932 bytes
+// everywhere else; only captions, dialogs, fonts, file names and logs need UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Invalid or unmapped byte sequences become U+FFFD; a lead byte whose trail
+// byte is ASCII yields U+FFFD and the ASCII character is kept.
+std::string Cp932ToUtf8(std::string_view cp932);
+
+// Characters CP932 cannot represent become "?"; invalid UTF-8 too.
+std::string Utf8ToCp932(std::string_view utf8);
+
+// First byte of a two-byte CP932 character.
+inline bool IsCp932LeadByte(unsigned char c) {
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+}  // namespace platform

@@ -1,0 +1,108 @@
+#include "scenario/Text_util.h"
+
+#include <charconv>
+
+#include "platform/encoding.h"
+
+namespace scenario {
+
+std::string_view Trim(std::string_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20) ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20) --end;
+    return text.substr(begin, end - begin);
+}
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::optional<int32_t> ParseHex(std::string_view digits) {
+    if (digits.empty()) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : digits) {
+        int d = HexDigit(c);
+        if (d < 0) return std::nullopt;
+        value = value * 16 + d;
+        if (value > 0xFFFFFFFFu) return std::nullopt;
+    }
+    // Hexadecimal text names a bit pattern: "$FFFFFFFF" is -1.
+    return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
+
+std::optional<int32_t> ParseDecimal(std::string_view text) {
+    bool negative = false;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    int64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+        if (value > int64_t{1} << 31) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX || value < INT32_MIN) return std::nullopt;
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+std::optional<int32_t> ParseInt(std::string_view text) {
+    while (!text.empty() && text[0] == ' ') text.remove_prefix(1);
+    if (text.empty()) return std::nullopt;
+    if (text[0] == '$' || text[0] == 'x' || text[0] == 'X') return ParseHex(text.substr(1));
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        return ParseHex(text.substr(2));
+    }
+    return ParseDecimal(text);
+}
+
+std::string IntToText(int32_t value) {
+    char buffer[16];
+    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i];
+        unsigned char y = b[i];
+        if (platform::IsCp932LeadByte(x)) {
+            // A two-byte character matches only itself: its trail byte may
+            // look like an ASCII letter.
+            if (x != y || (i + 1 < a.size() && a[i + 1] != b[i + 1])) return false;
+            ++i;
+            continue;
+        }
+        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
+        if (x != y) return false;
+    }
+    return true;
+}
+
+const std::string* FindKeyIgnoreCase(const StringList& lines, std::string_view key,
+                                     size_t* position) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        if (SameTextIgnoreCase(line.substr(0, eq), key)) {
+            if (position) *position = i;
+            return &lines[i];
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace scenario

@@ -1,0 +1,430 @@
+#include "scenario/Velto_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/dialogs.h"
+
+namespace scenario {
+namespace {
+
+// "ファイルが破損しています\r\n"
+constexpr std::string_view kFileDamaged =
+    "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x94j\x91\xB9\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\r\n";
+// "ファイル内に未知のブロックが存在します\r\nファイル保護のため処理を停止します\r\n"
+constexpr std::string_view kUnknownBlockReport =
+    "\x83t\x83@\x83" "C\x83\x8B\x93\xE0\x82\xC9\x96\xA2\x92m\x82\xCC\x83u\x83\x8D\x83" "b\x83N"
+    "\x82\xAA\x91\xB6\x8D\xDD\x82\xB5\x82\xDC\x82\xB7\r\n\x83t\x83@\x83" "C\x83\x8B\x95\xDB\x8C"
+    "\xEC\x82\xCC\x82\xBD\x82\xDF\x8F\x88\x97\x9D\x82\xF0\x92\xE2\x8E~\x82\xB5\x82\xDC\x82\xB7\r\n";
+
+// Our own banner; a document file starts with "///", which is how a plain
+// scenario file is told from a package.
+constexpr std::string_view kBanner1 = "/// Orvanta 3 scenario document";
+constexpr std::string_view kBanner2 = "/// Edit with care: the player reads this file line by line.";
+
+// Blocks smaller than this are searched line by line; a key map would cost more.
+constexpr int32_t kKeyMapMinLines = 16;
+
+void ReportDamage(std::string_view what) {
+    std::string text(kFileDamaged);
+    text += what;
+    platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok, text);
+}
+
+void ReportUnknownBlock(const std::string& line) {
+    std::string text(kUnknownBlockReport);
+    text += line;
+    platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok, text);
+}
+
+bool StartsWithKey(std::string_view line, std::string_view key) {
+    return line.size() > key.size() && line.compare(0, key.size(), key) == 0 &&
+           line[key.size()] == '=';
+}
+
+std::string EntryText(std::string_view key, int32_t start, int32_t end) {
+    std::string text(key);
+    text += IntToText(start);
+    text += ',';
+    text += IntToText(end);
+    return text;
+}
+
+}  // namespace
+
+TVeltoFile::TVeltoFile() { NewDocument(); }
+
+void TVeltoFile::ResetCache() {
+    cacheKey_.clear();
+    cacheStart_ = -1;
+    cacheEnd_ = -1;
+    cacheEntry_ = kNoEntry;
+}
+
+void TVeltoFile::NewDocument() {
+    indexDirty_ = true;
+    ResetCache();
+    lines_.clear();
+    lines_.emplace_back(kBanner1);
+    lines_.emplace_back(kBanner2);
+    RebuildIndex();
+}
+
+bool TVeltoFile::LoadFromFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        LoadFromText("");
+        return false;
+    }
+    LoadFromStream(file);
+    return true;
+}
+
+void TVeltoFile::LoadFromStream(std::istream& stream) {
+    stream.clear();
+    stream.seekg(0);
+    std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+    LoadFromText(text);
+}
+
+void TVeltoFile::LoadFromText(std::string_view text) {
+    indexDirty_ = true;
+    ResetCache();
+    lines_.clear();
+    size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) text = text.substr(0, nul);
+    lines_.reserve(std::count(text.begin(), text.end(), '\n') + 1);
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* lineEnd = p;
+        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
+        lines_.emplace_back(p, lineEnd);
+        p = lineEnd;
+        if (p < end && *p++ == '\r' && p < end && *p == '\n') ++p;
+    }
+    RebuildIndex();
+}
+
+int TVeltoFile::ClassifyLine(std::string_view line) {
+    line = Trim(line);
+    if (line.empty() || line[0] != '<') return kOrdinaryLine;
+    size_t eq = line.find('=');
+    std::string_view word;
+    bool isStart = eq != std::string_view::npos;
+    if (isStart) {
+        word = line.substr(1, eq - 1);
+    } else {
+        size_t space = line.find(' ');
+        if (space == std::string_view::npos) return kUnknownBlock;
+        word = line.substr(1, space - 1);
+    }
+    if (word == "Head") return isStart ? kHeadStart : kHeadEnd;
+    if (word == "Book") return isStart ? kBookStart : kBookEnd;
+    if (word == "Page") return isStart ? kPageStart : kPageEnd;
+    return kUnknownBlock;
+}
+
+std::string TVeltoFile::MakeBlockLine(int kind, std::string_view name) {
+    auto start = [&](std::string_view word) {
+        std::string line = "<";
+        line.append(word).append("=\"").append(name).append("\">");
+        return line;
+    };
+    switch (kind) {
+        case kHeadStart: return start("Head");
+        case kHeadEnd: return "<Head End>";
+        case kBookStart: return start("Book");
+        case kBookEnd: return "<Book End>";
+        case kPageStart: return start("Page");
+        case kPageEnd: return "<Page End>";
+        default: return start("Unknown");
+    }
+}
+
+std::string TVeltoFile::GetBlockName(std::string_view line) {
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return "";
+    std::string_view rest = line.substr(eq + 1);
+    size_t close = rest.find('>');
+    std::string_view name = close == std::string_view::npos ? std::string_view() : rest.substr(0, close);
+    size_t quote = name.find('"');
+    if (quote != std::string_view::npos) {
+        name = name.substr(quote + 1);
+        size_t second = name.find('"');
+        if (second != std::string_view::npos) name = name.substr(0, second);
+    }
+    return std::string(name);
+}
+
+void TVeltoFile::AddIndexEntry(std::string key, int32_t start, int32_t end) {
+    size_t position = index_.size();
+    // Names may hold colons; the lookup key of an entry ends at its first one.
+    std::string_view lookupKey(key);
+    lookupKey = lookupKey.substr(0, lookupKey.find(':') + 1);
+    if (firstEntry_.find(lookupKey) == firstEntry_.end()) {
+        firstEntry_.emplace(std::string(lookupKey), position);
+    }
+    size_t keyLength = key.size();
+    index_.push_back({EntryText(key, start, end), keyLength, start, end});
+}
+
+bool TVeltoFile::RebuildIndex() {
+    index_.clear();
+    firstEntry_.clear();
+    keyMaps_.clear();
+    cacheEntry_ = kNoEntry;
+    int32_t headStart = -1, bookStart = -1, pageStart = -1;
+    std::string headName, bookName, pageName;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const std::string& line = lines_[i];
+        int32_t n = static_cast<int32_t>(i);
+        switch (ClassifyLine(line)) {
+            case kHeadStart:
+                if (headStart != -1) return ReportDamage("[Header block miss close flag]"), false;
+                headName = GetBlockName(line);
+                headStart = n;
+                break;
+            case kHeadEnd:
+                if (headStart == -1) return ReportDamage("[Header block miss start flag]"), false;
+                AddIndexEntry(headName + "/:", headStart, n);
+                headStart = -1;
+                break;
+            case kBookStart:
+                if (bookStart != -1) return ReportDamage("[Book block miss close flag]"), false;
+                bookName = GetBlockName(line);
+                bookStart = n;
+                break;
+            case kBookEnd:
+                if (bookStart == -1) return ReportDamage("[Book block miss start flag]"), false;
+                AddIndexEntry(bookName + ":", bookStart, n);
+                bookStart = -1;
+                break;
+            case kPageStart:
+                if (pageStart != -1) return ReportDamage("[Page block miss close flag]"), false;
+                pageName = GetBlockName(line);
+                pageStart = n;
+                break;
+            case kPageEnd:
+                if (pageStart == -1) return ReportDamage("[Page block miss start flag]"), false;
+                AddIndexEntry(bookName + "/" + pageName + ":", pageStart, n);
+                pageStart = -1;
+                break;
+            case kUnknownBlock: return ReportUnknownBlock(line), false;
+            default: break;
+        }
+    }
+    ResetCache();
+    indexDirty_ = false;
+    return true;
+}
+
+StringList TVeltoFile::Index() const {
+    StringList list;
+    list.reserve(index_.size());
+    for (const IndexEntry& entry : index_) list.push_back(entry.text);
+    return list;
+}
+
+size_t TVeltoFile::FindEntryPosition(std::string_view key) const {
+    if (!key.empty() && key.find(':') == key.size() - 1) {
+        // A key with one colon, at its end, matches exactly the entries whose
+        // text up to their first colon is the key.
+        auto it = firstEntry_.find(key);
+        return it == firstEntry_.end() ? kNoEntry : it->second;
+    }
+    for (size_t i = 0; i < index_.size(); ++i) {
+        if (index_[i].text.compare(0, key.size(), key) == 0) return i;
+    }
+    return kNoEntry;
+}
+
+bool TVeltoFile::FindIndexEntry(std::string_view key, int32_t& start, int32_t& end) {
+    if (!cacheKey_.empty() && key == cacheKey_) {
+        start = cacheStart_;
+        end = cacheEnd_;
+        return true;
+    }
+    if (indexDirty_) RebuildIndex();
+    size_t position = FindEntryPosition(key);
+    if (position == kNoEntry) return false;
+    std::string_view rest = std::string_view(index_[position].text).substr(key.size());
+    if (rest.empty()) return false;
+    size_t comma = rest.find(',');
+    auto first = ParseInt(rest.substr(0, comma));
+    auto last = ParseInt(comma == std::string_view::npos ? "" : rest.substr(comma + 1));
+    if (!first || !last) return false;
+    cacheKey_ = key;
+    cacheStart_ = start = *first;
+    cacheEnd_ = end = *last;
+    cacheEntry_ = position;
+    return true;
+}
+
+bool TVeltoFile::FindHead(std::string_view name, int32_t& start, int32_t& end) {
+    std::string key(name);
+    key += "/:";
+    return FindIndexEntry(key, start, end);
+}
+
+bool TVeltoFile::FindBook(std::string_view name, int32_t& start, int32_t& end) {
+    std::string key(name);
+    key += ':';
+    return FindIndexEntry(key, start, end);
+}
+
+bool TVeltoFile::FindPage(std::string_view book, std::string_view page, int32_t& start,
+                          int32_t& end) {
+    std::string key(book);
+    key.append("/").append(page).append(":");
+    return FindIndexEntry(key, start, end);
+}
+
+TVeltoFile::KeyMap* TVeltoFile::KeyMapForCachedBlock(int32_t blockStart, int32_t blockEnd) {
+    if (cacheEntry_ == kNoEntry || blockEnd - blockStart - 1 < kKeyMapMinLines) return nullptr;
+    auto [it, created] = keyMaps_.try_emplace(cacheEntry_);
+    if (created) {
+        int32_t last = std::min<int32_t>(blockEnd, static_cast<int32_t>(lines_.size()));
+        for (int32_t i = blockStart + 1; i < last; ++i) {
+            std::string_view line = lines_[i];
+            size_t eq = line.find('=');
+            if (eq != std::string_view::npos) it->second.try_emplace(std::string(line.substr(0, eq)), i - blockStart);
+        }
+    }
+    return &it->second;
+}
+
+int32_t TVeltoFile::FindKeyLine(int32_t blockStart, int32_t blockEnd, std::string_view key) {
+    if (key.find('=') == std::string_view::npos) {
+        if (KeyMap* keys = KeyMapForCachedBlock(blockStart, blockEnd)) {
+            auto it = keys->find(key);
+            return it == keys->end() ? -1 : blockStart + it->second;
+        }
+    }
+    int32_t last = std::min<int32_t>(blockEnd, static_cast<int32_t>(lines_.size()));
+    for (int32_t i = std::max(blockStart + 1, 0); i < last; ++i) {
+        if (StartsWithKey(lines_[i], key)) return i;
+    }
+    return -1;
+}
+
+std::string TVeltoFile::GetValue(std::string_view block, std::string_view key,
+                                 std::string_view fallback) {
+    int32_t start, end;
+    if (FindHead(block, start, end)) {
+        int32_t line = FindKeyLine(start, end, key);
+        if (line >= 0) return lines_[line].substr(key.size() + 1);
+    }
+    return std::string(fallback);
+}
+
+int32_t TVeltoFile::GetInt(std::string_view block, std::string_view key, int32_t fallback) {
+    return ParseIntDef(GetValue(block, key, IntToText(fallback)), fallback);
+}
+
+bool TVeltoFile::GetBool(std::string_view block, std::string_view key, bool fallback) {
+    return GetInt(block, key, fallback ? 1 : 0) != 0;
+}
+
+void TVeltoFile::SetValue(std::string_view block, std::string_view key, std::string_view value) {
+    int32_t start, end;
+    if (!FindHead(block, start, end)) {
+        CreateHead(block);
+        if (!FindHead(block, start, end)) return;
+    }
+    std::string line(key);
+    line.append("=").append(value);
+    int32_t found = FindKeyLine(start, end, key);
+    if (found >= 0) {
+        lines_[found] = std::move(line);
+        return;
+    }
+    int32_t at = std::clamp<int32_t>(end, 0, static_cast<int32_t>(lines_.size()));
+    bool ordinary = ClassifyLine(line) == kOrdinaryLine;
+    if (cacheEntry_ != kNoEntry) {
+        auto keys = keyMaps_.find(cacheEntry_);
+        if (keys != keyMaps_.end()) {
+            keys->second.try_emplace(line.substr(0, line.find('=')), at - start);
+        }
+    }
+    lines_.insert(lines_.begin() + at, std::move(line));
+    cacheEnd_ = end + 1;
+    // An ordinary line moves every later block down by one and changes nothing
+    // else, so the index can follow without a rebuild.
+    if (!indexDirty_ && ordinary) {
+        ShiftIndexAfterInsert(at);
+    } else {
+        indexDirty_ = true;
+    }
+}
+
+void TVeltoFile::ShiftIndexAfterInsert(int32_t line) {
+    for (IndexEntry& entry : index_) {
+        if (entry.end < line) continue;
+        if (entry.start >= line) ++entry.start;
+        ++entry.end;
+        entry.text.resize(entry.keyLength);
+        entry.text = EntryText(entry.text, entry.start, entry.end);
+    }
+}
+
+void TVeltoFile::SetInt(std::string_view block, std::string_view key, int32_t value) {
+    SetValue(block, key, IntToText(value));
+}
+
+void TVeltoFile::CreateHead(std::string_view name) {
+    lines_.push_back(MakeBlockLine(kHeadStart, name));
+    lines_.push_back(MakeBlockLine(kHeadEnd, ""));
+    RebuildIndex();
+}
+
+void TVeltoFile::GetBookList(StringList& list) {
+    list.clear();
+    if (indexDirty_) RebuildIndex();
+    for (const IndexEntry& entry : index_) {
+        std::string_view name = std::string_view(entry.text).substr(0, entry.text.find(':'));
+        if (name.find('/') == std::string_view::npos) list.emplace_back(name);
+    }
+}
+
+bool TVeltoFile::BookExists(std::string_view name) {
+    StringList books;
+    GetBookList(books);
+    return std::find(books.begin(), books.end(), name) != books.end();
+}
+
+bool TVeltoFile::CopyBookLines(std::string_view name, StringList& list) {
+    int32_t start, end;
+    if (!FindBook(name, start, end)) return false;
+    int32_t last = std::min<int32_t>(end, static_cast<int32_t>(lines_.size()) - 1);
+    for (int32_t i = std::max(start, 0); i <= last; ++i) list.push_back(lines_[i]);
+    return true;
+}
+
+bool TVeltoFile::ImportBook(std::string_view name, TVeltoFile& source) {
+    if (BookExists(name) || !source.BookExists(name)) return false;
+    StringList book;
+    bool copied = source.CopyBookLines(name, book);
+    if (copied) lines_.insert(lines_.end(), book.begin(), book.end());
+    RebuildIndex();
+    return copied;
+}
+
+int32_t TVeltoFile::GetCommandCount(std::string_view book, std::string_view page) {
+    int32_t start, end;
+    if (!FindPage(book, page, start, end)) return 0;
+    return std::max(end - start - 1, 0);
+}
+
+std::string TVeltoFile::GetCommandLine(std::string_view book, std::string_view page, int32_t n) {
+    int32_t start, end;
+    if (n < 0 || !FindPage(book, page, start, end)) return "";
+    int64_t line = int64_t{start} + 1 + n;
+    if (line >= end || line >= static_cast<int64_t>(lines_.size())) return "";
+    return lines_[line];
+}
+
+}  // namespace scenario

@@ -1,0 +1,116 @@
+// TVeltoFile: the scenario document. A list of CP932 text lines holding header
+// blocks of KEY=VALUE settings, books and pages of commands, with a block index
+// derived from the lines. The lines are never parsed into a tree: settings are
+// edited in place and the index follows.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "scenario/Text_util.h"
+
+namespace scenario {
+
+// Line kinds of ClassifyLine and MakeBlockLine.
+enum BlockLineKind : int {
+    kOrdinaryLine = -1,
+    kUnknownBlock = 0,
+    kHeadStart = 3,
+    kHeadEnd = 4,
+    kBookStart = 5,
+    kBookEnd = 6,
+    kPageStart = 7,
+    kPageEnd = 8,
+};
+
+class TVeltoFile {
+public:
+    TVeltoFile();
+
+    // Two banner lines and nothing else.
+    void NewDocument();
+    // `path` is a disk path (UTF-8). False when the file cannot be read; the
+    // document is then empty.
+    bool LoadFromFile(const std::string& path);
+    void LoadFromStream(std::istream& stream);
+    // Splits at LF, CR or CR LF; a NUL byte ends the text.
+    void LoadFromText(std::string_view text);
+
+    std::string GetValue(std::string_view block, std::string_view key, std::string_view fallback);
+    int32_t GetInt(std::string_view block, std::string_view key, int32_t fallback);
+    bool GetBool(std::string_view block, std::string_view key, bool fallback);
+    void SetValue(std::string_view block, std::string_view key, std::string_view value);
+    void SetInt(std::string_view block, std::string_view key, int32_t value);
+    void CreateHead(std::string_view name);
+
+    bool FindHead(std::string_view name, int32_t& start, int32_t& end);
+    bool FindBook(std::string_view name, int32_t& start, int32_t& end);
+    bool FindPage(std::string_view book, std::string_view page, int32_t& start, int32_t& end);
+    bool FindIndexEntry(std::string_view key, int32_t& start, int32_t& end);
+
+    void GetBookList(StringList& list);
+    bool BookExists(std::string_view name);
+    bool CopyBookLines(std::string_view name, StringList& list);
+    bool ImportBook(std::string_view name, TVeltoFile& source);
+
+    // Inner lines of a page (parameter lines included); 0 for a missing page.
+    int32_t GetCommandCount(std::string_view book, std::string_view page);
+    // Inner line n of the page, verbatim; "" when n is out of range.
+    std::string GetCommandLine(std::string_view book, std::string_view page, int32_t n);
+
+    static int ClassifyLine(std::string_view line);
+    static std::string MakeBlockLine(int kind, std::string_view name);
+    static std::string GetBlockName(std::string_view line);
+    // Reports damage in a message box and stops there; false then.
+    bool RebuildIndex();
+
+    const StringList& Lines() const { return lines_; }
+    StringList Index() const;
+    bool IndexDirty() const { return indexDirty_; }
+    const std::string& CacheKey() const { return cacheKey_; }
+    int32_t CacheStart() const { return cacheStart_; }
+    int32_t CacheEnd() const { return cacheEnd_; }
+
+private:
+    struct IndexEntry {
+        std::string text;  // "KEY:S,E" as the index holds it
+        size_t keyLength;  // of "KEY:", which may itself hold colons
+        int32_t start;
+        int32_t end;
+    };
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    // The first line of a header block for each key (text before its first
+    // "="), as an offset from the block's start line.
+    using KeyMap = std::unordered_map<std::string, int32_t, TextHash, std::equal_to<>>;
+    static constexpr size_t kNoEntry = static_cast<size_t>(-1);
+
+    void ResetCache();
+    void AddIndexEntry(std::string key, int32_t start, int32_t end);
+    size_t FindEntryPosition(std::string_view key) const;
+    int32_t FindKeyLine(int32_t blockStart, int32_t blockEnd, std::string_view key);
+    KeyMap* KeyMapForCachedBlock(int32_t blockStart, int32_t blockEnd);
+    void ShiftIndexAfterInsert(int32_t line);
+
+    StringList lines_;
+    std::vector<IndexEntry> index_;
+    // First index position for each entry key up to its first ":".
+    std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> firstEntry_;
+    bool indexDirty_ = true;
+    std::string cacheKey_;
+    int32_t cacheStart_ = -1;
+    int32_t cacheEnd_ = -1;
+    size_t cacheEntry_ = kNoEntry;  // index position of the cached block, when known
+    std::unordered_map<size_t, KeyMap> keyMaps_;
+};
+
+}  // namespace scenario
