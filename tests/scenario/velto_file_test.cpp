@@ -2,12 +2,234 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/dialogs.h"
 
+using scenario::StringList;
 using scenario::TVeltoFile;
 
-TEST(VeltoFile, NewDocumentHasTwoBannerLines) {
+namespace {
+
+TVeltoFile Load(std::string_view text) {
+    TVeltoFile doc;
+    doc.LoadFromText(text);
+    return doc;
+}
+
+// "ファイルが破損しています\r\n"
+const std::string kDamaged =
+    "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x94j\x91\xB9\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\r\n";
+
+}  // namespace
+
+TEST(VeltoFile, NewDocumentIsTwoBannerLinesAndAnEmptyIndex) {
     TVeltoFile doc;
     ASSERT_EQ(doc.Lines().size(), 2u);
+    EXPECT_EQ(doc.Lines()[0].substr(0, 4), "/// ");
+    EXPECT_EQ(doc.Lines()[1].substr(0, 4), "/// ");
     EXPECT_TRUE(doc.Index().empty());
+    EXPECT_FALSE(doc.IndexDirty());
+}
+
+TEST(VeltoFile, LinesSplitAtEveryBreakAndStopAtNul) {
+    EXPECT_EQ(Load("a\nb\rc\r\nd").Lines(), (StringList{"a", "b", "c", "d"}));
+    EXPECT_EQ(Load("a\n\nb\n").Lines(), (StringList{"a", "", "b"}));
+    EXPECT_EQ(Load("\r\n\n\r").Lines(), (StringList{"", "", ""}));
+    EXPECT_EQ(Load("\n\r\r\n").Lines(), (StringList{"", "", ""}));
+    EXPECT_TRUE(Load("").Lines().empty());
+    EXPECT_EQ(Load(std::string_view("x\ny\0z\nw", 7)).Lines(), (StringList{"x", "y"}));
+}
+
+TEST(VeltoFile, ClassifyLineLooksOnlyAtTheWord) {
+    EXPECT_EQ(TVeltoFile::ClassifyLine("<Head=\"Velto\">"), 3);
+    EXPECT_EQ(TVeltoFile::ClassifyLine(" \t<Head End>  "), 4);
+    EXPECT_EQ(TVeltoFile::ClassifyLine("<Book=\"b\">"), 5);
+    EXPECT_EQ(TVeltoFile::ClassifyLine("<Book End>"), 6);
+    EXPECT_EQ(TVeltoFile::ClassifyLine("<Page=\"p\">"), 7);
+    EXPECT_EQ(TVeltoFile::ClassifyLine("<Page anything"), 8);
+    EXPECT_EQ(TVeltoFile::ClassifyLine("<Book>"), 0);
+    EXPECT_EQ(TVeltoFile::ClassifyLine("<Bookmark=\"x\">"), 0);
+    EXPECT_EQ(TVeltoFile::ClassifyLine("<page End>"), 0);
+    EXPECT_EQ(TVeltoFile::ClassifyLine("<"), 0);
+    EXPECT_EQ(TVeltoFile::ClassifyLine("Key=<Head"), -1);
+    EXPECT_EQ(TVeltoFile::ClassifyLine(""), -1);
+
+    // "<Book="第一章">" in CP932
+    EXPECT_EQ(TVeltoFile::GetBlockName("<Book=\"\x91\xE6\x88\xEA\x8F\xCD\">"), "\x91\xE6\x88\xEA\x8F\xCD");
+    EXPECT_EQ(TVeltoFile::GetBlockName("<Head=abc>"), "abc");
+    EXPECT_EQ(TVeltoFile::GetBlockName("<Head=\"abc>"), "abc");
+    EXPECT_EQ(TVeltoFile::GetBlockName("<Head=\"abc\""), "");
+    EXPECT_EQ(TVeltoFile::MakeBlockLine(7, "p"), "<Page=\"p\">");
+    EXPECT_EQ(TVeltoFile::MakeBlockLine(8, "p"), "<Page End>");
+    EXPECT_EQ(TVeltoFile::MakeBlockLine(1, "p"), "<Unknown=\"p\">");
+}
+
+TEST(VeltoFile, IndexListsBlocksInTheOrderTheyEnd) {
+    TVeltoFile doc = Load(
+        "<Page=\"loose\">\n"           // 0: before any book
+        "<Page End>\n"                 // 1
+        "<Book=\"B\">\n"               // 2
+        "<Page=\"P\">\n"               // 3
+        "<Head=\"Inner\">\n"           // 4: header blocks are tracked on their own
+        "<Head End>\n"                 // 5
+        "<Page End>\n"                 // 6
+        "<Book End>\n"                 // 7
+        "<Page=\"late\">\n"            // 8: still counts as book B
+        "<Page End>\n"                 // 9
+        "<Book=\"Open\">\n");          // 10: never closed, never indexed
+    EXPECT_EQ(doc.Index(), (StringList{"/loose:0,1", "Inner/:4,5", "B/P:3,6", "B:2,7",
+                                       "B/late:8,9"}));
+    int32_t s = 0, e = 0;
+    EXPECT_TRUE(doc.FindPage("", "loose", s, e));
+    EXPECT_TRUE(doc.FindPage("B", "late", s, e));
+    EXPECT_EQ(s, 8);
+    EXPECT_FALSE(doc.FindBook("Open", s, e));
+    EXPECT_EQ(s, 8) << "a failed search leaves the outputs alone";
+    StringList books;
+    doc.GetBookList(books);
+    EXPECT_EQ(books, StringList{"B"});
+}
+
+TEST(VeltoFile, DamageIsReportedAndTheIndexStopsThere) {
+    struct Case {
+        const char* text;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"<Head=\"a\">\n<Head=\"b\">", kDamaged + "[Header block miss close flag]"},
+        {"<Head End>", kDamaged + "[Header block miss start flag]"},
+        {"<Book=\"a\">\n<Book=\"b\">", kDamaged + "[Book block miss close flag]"},
+        {"<Book End>", kDamaged + "[Book block miss start flag]"},
+        {"<Page=\"a\">\n<Page=\"b\">", kDamaged + "[Page block miss close flag]"},
+        {"<Page End>", kDamaged + "[Page block miss start flag]"},
+    };
+    for (const Case& c : cases) {
+        platform::ScopedMessageRecorder boxes;
+        Load(c.text);
+        ASSERT_EQ(boxes.Records().size(), 1u) << c.text;
+        EXPECT_EQ(boxes.Records()[0].kind, platform::MessageKind::Error);
+        EXPECT_EQ(boxes.Records()[0].buttons, platform::MessageButtons::Ok);
+        EXPECT_EQ(boxes.Records()[0].text, c.message);
+    }
+
+    platform::ScopedMessageRecorder boxes;
+    TVeltoFile doc = Load(
+        "<Head=\"Velto\">\nTitle=ok\n<Head End>\n"
+        "<Book=\"B\">\n<Page=\"P\">\n  <Bookmark=\"x\"> \n<Page End>\n<Book End>\n"
+        "<Head=\"After\">\nX=1\n<Head End>\n");
+    ASSERT_EQ(boxes.Records().size(), 1u);
+    EXPECT_EQ(boxes.Records()[0].text,
+              // "ファイル内に未知のブロックが存在します\r\nファイル保護のため処理を停止します\r\n"
+              "\x83t\x83@\x83" "C\x83\x8B\x93\xE0\x82\xC9\x96\xA2\x92m\x82\xCC\x83u\x83\x8D\x83"
+              "b\x83N\x82\xAA\x91\xB6\x8D\xDD\x82\xB5\x82\xDC\x82\xB7\r\n\x83t\x83@\x83" "C\x83"
+              "\x8B\x95\xDB\x8C\xEC\x82\xCC\x82\xBD\x82\xDF\x8F\x88\x97\x9D\x82\xF0\x92\xE2\x8E~"
+              "\x82\xB5\x82\xDC\x82\xB7\r\n  <Bookmark=\"x\"> ");
+    EXPECT_TRUE(doc.IndexDirty());
+    EXPECT_EQ(doc.Index(), StringList{"Velto/:0,2"});
+    // Blocks before the damage stay usable; each search that misses the cache
+    // rebuilds and reports again.
+    EXPECT_EQ(doc.GetValue("Velto", "Title", ""), "ok");
+    EXPECT_EQ(boxes.Records().size(), 2u);
+    EXPECT_EQ(doc.GetValue("Velto", "Title", ""), "ok");
+    EXPECT_EQ(boxes.Records().size(), 2u) << "the cached block needs no rebuild";
+    EXPECT_EQ(doc.GetValue("After", "X", "none"), "none");
+    EXPECT_EQ(boxes.Records().size(), 3u);
+}
+
+TEST(VeltoFile, SettingsAreReadByExactKeyInTheFirstColumn) {
+    TVeltoFile doc = Load(
+        "<Head=\"Velto\">\nFileType=OV3\n FileType=XXX\nTitle=a=b\nNum=$1F\nBad=12abc\n"
+        "Big=2147483648\nFileType=second\n<Head End>\n");
+    EXPECT_EQ(doc.GetValue("Velto", "FileType", "d"), "OV3");
+    EXPECT_EQ(doc.GetValue("Velto", "filetype", "d"), "d");
+    EXPECT_EQ(doc.GetValue("Velto", " FileType", "d"), "XXX");
+    EXPECT_EQ(doc.GetValue("Velto", "Title", "d"), "a=b");
+    EXPECT_EQ(doc.GetValue("Velto", "Title=a", "d"), "b");
+    EXPECT_EQ(doc.GetValue("velto", "Title", "d"), "d");
+    EXPECT_EQ(doc.GetInt("Velto", "Num", 0), 31);
+    EXPECT_EQ(doc.GetInt("Velto", "Bad", 7), 7);
+    EXPECT_EQ(doc.GetInt("Velto", "Big", 7), 7);
+    EXPECT_EQ(doc.GetInt("Velto", "Missing", -3), -3);
+    EXPECT_TRUE(doc.GetBool("Velto", "Num", false));
+    EXPECT_TRUE(doc.GetBool("Velto", "Bad", true));
+    EXPECT_FALSE(doc.GetBool("Velto", "Missing", false));
+}
+
+TEST(VeltoFile, SetValueEditsInPlaceOrInsertsBeforeTheBlockEnd) {
+    TVeltoFile doc = Load("<Head=\"A\">\nx=1\n<Head End>\n<Book=\"B\">\n<Book End>");
+    doc.SetValue("A", "x", "2");
+    doc.SetValue("A", "y", "3");
+    doc.SetValue("A", "z", "4");
+    doc.SetValue("New", "k", "v");
+    EXPECT_EQ(doc.Lines(), (StringList{"<Head=\"A\">", "x=2", "y=3", "z=4", "<Head End>",
+                                       "<Book=\"B\">", "<Book End>", "<Head=\"New\">", "k=v",
+                                       "<Head End>"}));
+    int32_t s, e;
+    ASSERT_TRUE(doc.FindBook("B", s, e));
+    EXPECT_EQ(s, 5);
+    EXPECT_EQ(e, 6);
+    doc.SetInt("A", "n", -5);
+    EXPECT_EQ(doc.GetInt("A", "n", 0), -5);
+    EXPECT_EQ(doc.GetValue("New", "k", ""), "v");
+}
+
+// The index follows inserted lines without a rebuild; it must always agree
+// with one built afresh from the same lines, also for large blocks whose keys
+// are looked up through a map.
+TEST(VeltoFile, IndexStaysExactThroughManyInserts) {
+    std::string text = "<Book=\"B\">\n<Page=\"P\">\n@rem\n<Page End>\n<Book End>\n"
+                       "<Head=\"ValueFlag\">\ndup=first\n";
+    for (int i = 0; i < 40; ++i) text += "v" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+    text += "dup=second\n<Head End>\n<Page=\"Q\">\n<Page End>\n";
+    TVeltoFile doc = Load(text);
+    std::mt19937 random(7);
+    for (int i = 0; i < 300; ++i) {
+        std::string block = random() % 3 ? "ValueFlag" : "StringFlag";
+        std::string key = "k" + std::to_string(random() % 120);
+        doc.SetValue(block, key, std::to_string(i));
+        ASSERT_EQ(doc.GetValue(block, key, ""), std::to_string(i));
+    }
+    EXPECT_EQ(doc.GetValue("ValueFlag", "dup", ""), "first");
+    EXPECT_EQ(doc.GetValue("ValueFlag", "v39", ""), "39");
+    EXPECT_FALSE(doc.IndexDirty());
+    TVeltoFile fresh;
+    std::string joined;
+    for (const std::string& line : doc.Lines()) joined += line + "\n";
+    fresh.LoadFromText(joined);
+    EXPECT_EQ(doc.Index(), fresh.Index());
+
+    // A value that makes its line a block line cannot be followed: rebuild.
+    doc.SetValue("ValueFlag", "<Page", "=\"odd\">");
+    EXPECT_TRUE(doc.IndexDirty());
+    EXPECT_EQ(doc.GetValue("ValueFlag", "<Page", ""), "=\"odd\">");
+}
+
+TEST(VeltoFile, BooksAreListedCopiedAndImported) {
+    TVeltoFile library = Load(
+        "<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n<Book End>\n");
+    TVeltoFile game = Load("<Book=\"main\">\n<Book End>\n");
+    StringList lines;
+    EXPECT_FALSE(game.CopyBookLines("_system", lines));
+    EXPECT_FALSE(game.ImportBook("nothing", library));
+    ASSERT_TRUE(game.ImportBook("_system", library));
+    EXPECT_EQ(game.Lines().size(), 7u);
+    EXPECT_EQ(game.Lines()[2], "<Book=\"_system\">");
+    EXPECT_TRUE(game.BookExists("_system"));
+    EXPECT_EQ(game.GetCommandCount("_system", "_init"), 1);
+    EXPECT_FALSE(game.ImportBook("_system", library)) << "an existing book is kept";
+    EXPECT_EQ(game.Lines().size(), 7u);
+    ASSERT_TRUE(library.CopyBookLines("_system", lines));
+    EXPECT_EQ(lines.size(), 5u);
+}
+
+TEST(VeltoFile, PagesYieldTheirInnerLines) {
+    TVeltoFile doc = Load(
+        "<Book=\"B\">\n<Page=\"P\">\nA=1\n@rem\nB=2\n@MessageDraw\nC=3\n<Page End>\n<Book End>\n");
+    EXPECT_EQ(doc.GetCommandCount("B", "P"), 5);
+    EXPECT_EQ(doc.GetCommandLine("B", "P", 3), "@MessageDraw");
+    EXPECT_EQ(doc.GetCommandLine("B", "P", 5), "");
+    EXPECT_EQ(doc.GetCommandLine("B", "P", -1), "");
+    EXPECT_EQ(doc.GetCommandCount("B", "Nope"), 0);
+    EXPECT_EQ(doc.GetCommandLine("B", "Nope", 0), "");
 }

@@ -1,0 +1,42 @@
+#include "scenario/Text_util.h"
+
+#include <gtest/gtest.h>
+
+using scenario::ParseInt;
+
+TEST(IntegerText, AcceptsDecimalAndEveryHexPrefix) {
+    EXPECT_EQ(ParseInt("0"), 0);
+    EXPECT_EQ(ParseInt("  -12"), -12);
+    EXPECT_EQ(ParseInt("+7"), 7);
+    EXPECT_EQ(ParseInt("2147483647"), INT32_MAX);
+    EXPECT_EQ(ParseInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseInt("$1F"), 31);
+    EXPECT_EQ(ParseInt("x1f"), 31);
+    EXPECT_EQ(ParseInt("X10"), 16);
+    EXPECT_EQ(ParseInt("0x7fffffff"), INT32_MAX);
+    EXPECT_EQ(ParseInt(" 0XFFFFFFFF"), -1);
+    EXPECT_EQ(ParseInt("0010"), 10);
+}
+
+TEST(IntegerText, RejectsEverythingElse) {
+    for (const char* text : {"", " ", "-", "+", "$", "0x", "12abc", "12 ", "\t1", "1.0", "--1",
+                             "-$1", "2147483648", "-2147483649", "99999999999999999999",
+                             "$100000000", "0x1G", "\x82\x50"}) {
+        EXPECT_FALSE(ParseInt(text).has_value()) << text;
+    }
+    EXPECT_EQ(scenario::ParseIntDef("junk", 42), 42);
+}
+
+TEST(TextHelpers, TrimAndCaseFoldKeepCp932Intact) {
+    EXPECT_EQ(scenario::Trim(std::string_view("\0 \t a b \r\n", 10)), "a b");
+    EXPECT_TRUE(scenario::SameTextIgnoreCase("MessageDraw.Text", "messagedraw.TEXT"));
+    // "ア" is 83 41 and "ャ" is 83 61: their trail bytes look like "A" and "a".
+    EXPECT_FALSE(scenario::SameTextIgnoreCase("\x83\x41", "\x83\x61"));
+    EXPECT_FALSE(scenario::SameTextIgnoreCase("ab", "abc"));
+    scenario::StringList lines{"noequals", "KEY=first", "key=second"};
+    size_t at = 0;
+    ASSERT_NE(scenario::FindKeyIgnoreCase(lines, "Key", &at), nullptr);
+    EXPECT_EQ(at, 1u);
+    EXPECT_EQ(scenario::FindKeyIgnoreCase(lines, "noequals"), nullptr);
+    EXPECT_EQ(scenario::IntToText(INT32_MIN), "-2147483648");
+}
