@@ -1,0 +1,1 @@
+#include "storage/Link_arc.h"

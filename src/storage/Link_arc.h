@@ -1,0 +1,132 @@
+// The linkage archive: packages (.vp3) and the system library (.vlb) are one
+// file holding a 268-byte header, a directory of 272-byte entry records and the
+// entries' bytes back to back, all integers 32-bit little-endian. An archive may
+// also follow other bytes (an executable) behind a separator line.
+//
+// Plain functions over reader and writer records with C stream I/O, returning
+// booleans, counts, -1 or null, in the manner of zlib. Archives come from
+// strangers: the reader refuses a directory that does not fit the file and never
+// hands out bytes outside the entry asked for.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace storage {
+
+constexpr size_t kLinkIdSize = 8;
+constexpr size_t kLinkDescriptionSize = 256;
+constexpr size_t kLinkNameSize = 256;
+constexpr uint32_t kLinkHeaderSize = 268;
+constexpr uint32_t kLinkEntrySize = 272;
+
+// Attributes: bit 31 marks one zlib stream; bits 24-27 are the kind bits, and
+// only an entry with a kind bit set is ever extracted into the data directory.
+constexpr uint32_t kLinkCompressed = 0x80000000u;
+constexpr uint32_t kLinkKindMask = 0x0F000000u;
+// Options: bit 24 asks for extraction into the data directory at open.
+constexpr uint32_t kLinkExtract = 0x01000000u;
+
+struct LinkHeader {
+    char id[kLinkIdSize];                    // NUL-padded, e.g. "OV3PKG"
+    char description[kLinkDescriptionSize];  // NUL-terminated
+    uint32_t count;
+};
+
+struct LinkEntry {
+    char name[kLinkNameSize];  // CP932, always NUL-terminated once read
+    uint32_t attributes;
+    uint32_t options;
+    uint32_t offset;  // from the start of the data area
+    uint32_t size;    // stored bytes (compressed size when compressed)
+};
+
+// Where Link_ReadToStream puts an entry's bytes: memory or a file.
+class LinkStream {
+public:
+    virtual ~LinkStream() = default;
+    // False when the bytes could not be taken (a full disk, say).
+    virtual bool Write(const void* data, size_t size) = 0;
+};
+
+class LinkMemoryStream : public LinkStream {
+public:
+    bool Write(const void* data, size_t size) override;
+    std::string bytes;
+};
+
+class LinkFileStream : public LinkStream {
+public:
+    explicit LinkFileStream(FILE* file) : file_(file) {}
+    bool Write(const void* data, size_t size) override;
+
+private:
+    FILE* file_;
+};
+
+struct LinkReader {
+    FILE* file = nullptr;
+    int32_t count = 0;
+    uint64_t dataBase = 0;   // absolute file position of the data area
+    uint64_t fileSize = 0;
+    int32_t current = -1;    // entry of the last seek
+    LinkHeader header{};
+    std::vector<LinkEntry> entries;
+    // Upper-cased name -> first index with that name, for lookups.
+    std::unordered_map<std::string, int32_t> byName;
+};
+
+// Reader. Paths are disk paths (UTF-8); entry names are CP932 bytes.
+bool Link_Open(const char* path, LinkReader* reader);
+bool Link_OpenAppended(const char* path, LinkReader* reader);
+void Link_Close(LinkReader* reader);
+const LinkEntry* Link_GetEntry(const LinkReader* reader, int32_t index);
+// Names match ignoring the case of ASCII letters; the first match wins.
+int32_t Link_FindIndex(const LinkReader* reader, const char* name);
+const LinkEntry* Link_FindEntry(const LinkReader* reader, const char* name);
+bool Link_Seek(LinkReader* reader, int32_t index);
+bool Link_SeekByName(LinkReader* reader, const char* name);
+// Reads items from the current position, clipped to the current entry.
+size_t Link_Read(LinkReader* reader, void* buffer, size_t itemSize, size_t itemCount);
+// The entry's plain bytes (inflated when compressed) appended to `stream`.
+bool Link_ReadToStream(LinkStream* stream, int32_t index, LinkReader* reader);
+bool Link_ReadByName(LinkStream* stream, const char* name, LinkReader* reader);
+// True when the file starts with the characters of `text`.
+bool Link_HasId(const char* path, const char* text);
+
+// Inflates the current entry (positioned by Link_Seek) into `stream`.
+bool Link_Inflate(LinkStream* stream, LinkReader* reader);
+
+struct LinkWriter {
+    FILE* output = nullptr;
+    FILE* headerTemp = nullptr;
+    FILE* dataTemp = nullptr;
+    std::string headerTempPath;
+    std::string dataTempPath;
+    LinkHeader header{};
+    LinkEntry entry{};  // the entry being written; callers may set its attributes and options
+    uint32_t defaultAttributes = 0;
+};
+
+void LinkW_Init(LinkWriter* writer);
+bool LinkW_Create(LinkWriter* writer, const char* path);
+bool LinkW_CreateWith(LinkWriter* writer, const char* path, const char* headerTempPath,
+                      const char* dataTempPath);
+void Link_SetId(char* field, const char* text);
+int Link_CompareId(const char* field, const char* text);
+void LinkW_SetDefaultKind(LinkWriter* writer);
+uint32_t Link_KindOf(const LinkEntry* entry);
+void LinkW_BeginEntry(LinkWriter* writer, const char* name);
+size_t LinkW_Write(LinkWriter* writer, const void* buffer, size_t itemSize, size_t itemCount);
+void LinkW_EndEntry(LinkWriter* writer);
+bool LinkW_AddFile(LinkWriter* writer, const char* path, const char* name);
+bool LinkW_CopyEntry(LinkReader* reader, LinkWriter* writer, const char* name,
+                     const char* newName);
+bool LinkW_WriteStub(LinkWriter* writer, const char* path);
+bool LinkW_Finish(LinkWriter* writer);
+
+}  // namespace storage
