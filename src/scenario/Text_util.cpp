@@ -1,10 +1,28 @@
 #include "scenario/Text_util.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "platform/encoding.h"
 
 namespace scenario {
+
+StringList SplitLines(std::string_view text) {
+    size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) text = text.substr(0, nul);
+    StringList lines;
+    lines.reserve(std::count(text.begin(), text.end(), '\n') + 1);
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* lineEnd = p;
+        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
+        lines.emplace_back(p, lineEnd);
+        p = lineEnd;
+        if (p < end && *p++ == '\r' && p < end && *p == '\n') ++p;
+    }
+    return lines;
+}
 
 std::string_view Trim(std::string_view text) {
     size_t begin = 0;

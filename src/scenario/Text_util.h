@@ -12,6 +12,10 @@ namespace scenario {
 
 using StringList = std::vector<std::string>;
 
+// Lines end at LF, CR or CR LF; the last line needs no break; a NUL byte
+// ends the text.
+StringList SplitLines(std::string_view text);
+
 // Removes characters 0x00 to 0x20 from both ends.
 std::string_view Trim(std::string_view text);
 

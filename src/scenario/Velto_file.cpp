@@ -93,19 +93,7 @@ void TVeltoFile::LoadFromStream(std::istream& stream) {
 void TVeltoFile::LoadFromText(std::string_view text) {
     indexDirty_ = true;
     ResetCache();
-    lines_.clear();
-    size_t nul = text.find('\0');
-    if (nul != std::string_view::npos) text = text.substr(0, nul);
-    lines_.reserve(std::count(text.begin(), text.end(), '\n') + 1);
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        const char* lineEnd = p;
-        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
-        lines_.emplace_back(p, lineEnd);
-        p = lineEnd;
-        if (p < end && *p++ == '\r' && p < end && *p == '\n') ++p;
-    }
+    lines_ = SplitLines(text);
     RebuildIndex();
 }
 
