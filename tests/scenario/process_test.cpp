@@ -1,0 +1,188 @@
+#include "scenario/Velto_proc.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/clock.h"
+
+using namespace scenario;  // the classes, mode values and frame keys
+
+namespace {
+
+// Ticks on both sides of the 32-bit wrap.
+constexpr uint32_t kStartTicks[] = {5000, 0xFFFFFF00u};
+
+}  // namespace
+
+TEST(VeltoProcess, ModeTransitions) {
+    TVeltoProcess p;
+    EXPECT_FALSE(p.BeginCommand());  // Executing until the first call resets it
+    p.Reset();
+    EXPECT_TRUE(p.BeginCommand());
+    p.SetMessageSkip();
+    p.StartWait();
+    p.EndCommand();  // a mode set by the handler stays
+    EXPECT_EQ(p.PlayerMode, kModeWaiting);
+    EXPECT_FALSE(p.MessageSkip || p.IsExecutable());
+    p.SetAnykeyClick();
+    p.CancelWait();
+    EXPECT_EQ(p.PlayerMode, kModeReady);
+    EXPECT_FALSE(p.AnykeyClick);
+
+    p.StartMessageEffect(1, "text");
+    p.SetMessageSkip();
+    p.SetActiveClick();
+    p.StartMessageWait();
+    EXPECT_TRUE(p.MessageSkip && !p.ActiveClick);
+    EXPECT_TRUE(p.CheckMessageEffect());  // skipping resumes the drawing
+    EXPECT_EQ(p.PlayerMode, kModeMessageEffect);
+    p.MessageSkip = false;
+    p.StartMessageWait();
+    EXPECT_FALSE(p.CheckMessageEffect());
+    p.CancelWait();
+    EXPECT_EQ(p.PlayerMode, kModeMessageEffect);
+    p.SetAnykeyClick();
+    p.CancelWait();  // not waiting: nothing changes
+    EXPECT_TRUE(p.AnykeyClick);
+
+    p.StartWait();
+    p.EndMessageEffect();  // forgets the target but leaves the wait alone
+    EXPECT_EQ(p.PlayerMode, kModeWaiting);
+    EXPECT_EQ(p.MessageEffect.LayerName, "");
+    EXPECT_FALSE(p.CheckMessageEffect());
+}
+
+TEST(VeltoProcess, ClickStateAndAnykeyFollowModeAndFlags) {
+    TVeltoProcess p;
+    const int32_t withoutActive[] = {0, 0, 1, 0, 1};
+    const int32_t withActive[] = {0, 0, 2, 0, 0};
+    p.AnykeyClick = true;
+    for (int32_t mode = kModeReady; mode <= kModeMessageWait; ++mode) {
+        p.PlayerMode = mode;
+        p.ActiveClick = false;
+        EXPECT_EQ(p.GetClickState(), withoutActive[mode]) << mode;
+        EXPECT_EQ(p.IsAnykeyCancel(), withoutActive[mode] == 1) << mode;
+        p.ActiveClick = true;
+        EXPECT_EQ(p.GetClickState(), withActive[mode]) << mode;
+    }
+}
+
+TEST(VeltoProcess, TimedWaitsEndExactlyOnTimeAcrossTheWrap) {
+    for (uint32_t start : kStartTicks) {
+        platform::ScopedVirtualClock clock(start);
+        TVeltoProcess p;
+        p.StartWait();
+        p.SetWaitTimer(1000);
+        for (uint32_t early : {0u, 1u, 255u, 256u, 999u}) {
+            platform::SetVirtualTick(start + early);
+            EXPECT_FALSE(p.BeginCommand()) << start << "+" << early;
+        }
+        platform::SetVirtualTick(start + 1000);
+        EXPECT_TRUE(p.BeginCommand()) << start;
+
+        p.StartMessageWait();
+        p.SetWaitTimer(1000);
+        platform::AdvanceVirtualClock(999);
+        EXPECT_FALSE(p.CheckMessageEffect()) << start;
+        platform::AdvanceVirtualClock(1);
+        EXPECT_TRUE(p.CheckMessageEffect()) << start;
+
+        // A negative time counts as no time at all.
+        p.StartWait();
+        p.SetWaitTimer(-5);
+        EXPECT_TRUE(p.IsExecutable()) << start;
+    }
+}
+
+TEST(VeltoProcess, AnimationTicksOncePerHalfSecondAcrossTheWrap) {
+    platform::ScopedVirtualClock clock(0);
+    TVeltoProcess p;
+    EXPECT_FALSE(p.IsAnimationTick());
+    for (uint32_t start : kStartTicks) {
+        platform::SetVirtualTick(start);
+        EXPECT_TRUE(p.IsAnimationTick()) << start;
+        int ticks = 0;
+        for (uint32_t i = 1; i <= 1002; ++i) {
+            platform::SetVirtualTick(start + i);
+            if (p.IsAnimationTick()) ++ticks;
+        }
+        EXPECT_EQ(ticks, 2) << start;  // at +501 and +1002
+    }
+}
+
+TEST(VeltoProcessStack, FramesKeysAndOrder) {
+    TVeltoProcessStack s;
+    s.SetString(kStackBookName, "a=b");
+    s.SetInt(kStackCommandIndex, 7);
+    s.SetString("STACK.BOOKNAME", "c");
+    EXPECT_EQ(s.Frame, (StringList{"STACK.BOOKNAME=c", "Stack.CommandIndex=7"}));
+    EXPECT_EQ(s.GetInt("stack.commandINDEX", 0), 7);
+    s.Frame = {"Stack.WaitTime=12x", "Stack.PlayerMode=", "Stack.WaitCancel.Timer=$10"};
+    EXPECT_EQ(s.GetInt(kStackWaitTime, 42), 42);
+    EXPECT_EQ(s.GetInt(kStackPlayerMode, 3), 3);
+    EXPECT_TRUE(s.GetBool(kStackTimer, false));
+
+    EXPECT_FALSE(s.PopFrame());
+    EXPECT_TRUE(s.Frame.empty());
+    s.Frame = {"A=1", "", "B=2"};
+    s.PushFrame();
+    s.Frame = {"C=3"};
+    s.PushFrame();
+    EXPECT_EQ(s.Depth(), 2u);
+    EXPECT_EQ(s.StackLines(),
+              (StringList{"C=3", "@StackBorder", "B=2", "", "A=1", "@StackBorder"}));
+    EXPECT_TRUE(s.PopFrame());
+    EXPECT_EQ(s.Frame, (StringList{"C=3"}));
+    // The empty line must not cut the older frame in two.
+    EXPECT_TRUE(s.PopFrame());
+    EXPECT_EQ(s.Frame, (StringList{"B=2", "A=1"}));
+    EXPECT_TRUE(s.StackLines().empty());
+    EXPECT_EQ(s.Depth(), 0u);
+    EXPECT_EQ(s.Pop(), "");
+}
+
+TEST(VeltoProcess, CallsSaveAndRestoreThroughTheStack) {
+    TVeltoProcessStack s;
+    TVeltoProcess p;
+    p.Stack = &s;
+    p.PushCall({"B", "P", 7});
+    EXPECT_EQ(p.PlayerMode, kModeReady);
+
+    // An interrupting call from a message wait, nested inside the first call.
+    p.StartMessageEffect(1, "layer");
+    p.StartMessageWait();
+    p.SetWaitTimer(300);
+    p.SetAnykeyClick();
+    p.SaveToStack();
+    p.PushCall({"B2", "P2", 3});
+    EXPECT_EQ(p.MessageEffect.LayerName, "");
+    std::optional<TCallPosition> back = p.PopCall();
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->BookName, "B2");
+    EXPECT_EQ(p.PlayerMode, kModeMessageWait);
+    EXPECT_EQ(p.WaitTime, 300);
+    EXPECT_TRUE(p.Timer && p.AnykeyClick && !p.ActiveClick);
+    EXPECT_EQ(p.MessageEffect.WindowIndex, 1);
+    EXPECT_EQ(p.MessageEffect.LayerName, "layer");
+
+    // A plain call after that return must not carry the interrupted state along.
+    p.PushCall({"B3", "P3", 1});
+    p.StartWait();
+    ASSERT_TRUE(p.PopCall());
+    EXPECT_EQ(p.PlayerMode, kModeReady);
+
+    back = p.PopCall();
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->BookName, "B");
+    EXPECT_EQ(back->PageName, "P");
+    EXPECT_EQ(back->CommandIndex, 7);
+    EXPECT_FALSE(p.PopCall());
+
+    // Without a stack nothing is written, read or pushed.
+    TVeltoProcess loose;
+    loose.StartWait();
+    loose.SaveToStack();
+    loose.LoadFromStack();
+    loose.PushCall({"B", "P", 1});
+    EXPECT_EQ(loose.PlayerMode, kModeWaiting);
+    EXPECT_FALSE(loose.PopCall());
+}
