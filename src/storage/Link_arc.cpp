@@ -1,1 +1,426 @@
 #include "storage/Link_arc.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace storage {
+
+namespace {
+
+constexpr const char* kWriterId = "LINKAGE";
+constexpr const char* kWriterDescription = "Create by \"Linkage file unit Rev.8f\"";
+constexpr const char* kHeaderTempName = "$LHTEMP$.TMP";
+constexpr const char* kDataTempName = "$LDTEMP$.TMP";
+
+// An appended archive follows a line of "-" ending in "+". The writer puts
+// 255 dashes; the reader accepts any run longer than 200.
+constexpr size_t kSeparatorDashes = 255;
+constexpr uint64_t kMinSeparatorRun = 201;
+
+// Piece size for copying stored bytes; larger than needed for correctness so
+// that big entries do not cost a stdio call per couple of kilobytes.
+constexpr size_t kCopyPiece = 64 * 1024;
+
+uint32_t GetLe32(const unsigned char* bytes) {
+    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+           uint32_t{bytes[3]} << 24;
+}
+
+void PutLe32(unsigned char* bytes, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+char FoldCase(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string FoldedName(const char* name) {
+    std::string folded(name);
+    std::transform(folded.begin(), folded.end(), folded.begin(), FoldCase);
+    return folded;
+}
+
+bool FileSize(FILE* file, uint64_t& size) {
+    if (fseeko(file, 0, SEEK_END) != 0) return false;
+    off_t end = ftello(file);
+    if (end < 0) return false;
+    size = static_cast<uint64_t>(end);
+    return true;
+}
+
+bool ReadHeader(FILE* file, LinkHeader& header) {
+    unsigned char raw[kLinkHeaderSize];
+    if (fread(raw, 1, sizeof raw, file) != sizeof raw) return false;
+    std::memcpy(header.id, raw, kLinkIdSize);
+    std::memcpy(header.description, raw + kLinkIdSize, kLinkDescriptionSize);
+    header.description[kLinkDescriptionSize - 1] = '\0';
+    header.count = GetLe32(raw + kLinkIdSize + kLinkDescriptionSize);
+    return true;
+}
+
+void DecodeEntry(const unsigned char* raw, LinkEntry& entry) {
+    std::memcpy(entry.name, raw, kLinkNameSize);
+    entry.name[kLinkNameSize - 1] = '\0';
+    entry.attributes = GetLe32(raw + kLinkNameSize);
+    entry.options = GetLe32(raw + kLinkNameSize + 4);
+    entry.offset = GetLe32(raw + kLinkNameSize + 8);
+    entry.size = GetLe32(raw + kLinkNameSize + 12);
+}
+
+void EncodeEntry(const LinkEntry& entry, unsigned char* raw) {
+    std::memcpy(raw, entry.name, kLinkNameSize);
+    PutLe32(raw + kLinkNameSize, entry.attributes);
+    PutLe32(raw + kLinkNameSize + 4, entry.options);
+    PutLe32(raw + kLinkNameSize + 8, entry.offset);
+    PutLe32(raw + kLinkNameSize + 12, entry.size);
+}
+
+// Reads the header and the directory of the archive starting at `base`,
+// refusing a directory or an entry that reaches past the end of the file.
+bool ReadArchiveAt(LinkReader* reader, uint64_t base) {
+    if (base > reader->fileSize || fseeko(reader->file, static_cast<off_t>(base), SEEK_SET) != 0 ||
+        !ReadHeader(reader->file, reader->header)) {
+        return false;
+    }
+    uint64_t available = reader->fileSize - base;
+    uint64_t directoryEnd = kLinkHeaderSize + uint64_t{reader->header.count} * kLinkEntrySize;
+    if (directoryEnd > available) return false;
+    uint64_t dataSize = available - directoryEnd;
+
+    reader->entries.resize(reader->header.count);
+    for (LinkEntry& entry : reader->entries) {
+        unsigned char raw[kLinkEntrySize];
+        if (fread(raw, 1, sizeof raw, reader->file) != sizeof raw) return false;
+        DecodeEntry(raw, entry);
+        if (uint64_t{entry.offset} + entry.size > dataSize) return false;
+    }
+    reader->count = static_cast<int32_t>(reader->header.count);
+    reader->dataBase = base + directoryEnd;
+    for (int32_t i = 0; i < reader->count; ++i) {
+        reader->byName.emplace(FoldedName(reader->entries[i].name), i);  // keeps the first
+    }
+    return true;
+}
+
+// The position just after the separator's "+", or false when there is none.
+bool FindSeparatorEnd(FILE* file, uint64_t& base) {
+    if (fseeko(file, 0, SEEK_SET) != 0) return false;
+    unsigned char buffer[64 * 1024];
+    uint64_t position = 0;
+    uint64_t dashes = 0;
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) {
+        for (size_t i = 0; i < got; ++i) {
+            if (dashes >= kMinSeparatorRun && buffer[i] == '+') {
+                base = position + i + 1;
+                return true;
+            }
+            dashes = buffer[i] == '-' ? dashes + 1 : 0;
+        }
+        position += got;
+    }
+    return false;
+}
+
+using BaseFinder = bool (*)(FILE* file, uint64_t& base);
+
+bool StartsAtZero(FILE*, uint64_t& base) {
+    base = 0;
+    return true;
+}
+
+bool OpenWith(const char* path, LinkReader* reader, BaseFinder findBase) {
+    if (!reader) return false;
+    Link_Close(reader);
+    if (!path) return false;
+    reader->file = fopen(path, "rb");
+    uint64_t base = 0;
+    if (reader->file && FileSize(reader->file, reader->fileSize) && findBase(reader->file, base) &&
+        ReadArchiveAt(reader, base)) {
+        return true;
+    }
+    Link_Close(reader);
+    return false;
+}
+
+bool WriteAll(FILE* file, const void* data, size_t size) {
+    return fwrite(data, 1, size, file) == size;
+}
+
+// Copies the rest of `from` into `to`.
+bool CopyRest(FILE* from, FILE* to) {
+    char piece[kCopyPiece];
+    size_t got;
+    while ((got = fread(piece, 1, sizeof piece, from)) > 0) {
+        if (!WriteAll(to, piece, got)) return false;
+    }
+    return !ferror(from);
+}
+
+// Copies the current entry from its start, clipped; true when all its bytes came.
+template <typename Sink>
+bool CopyEntryBytes(LinkReader* reader, Sink&& sink) {
+    uint64_t expected = reader->entries[reader->current].size;
+    uint64_t copied = 0;
+    char piece[kCopyPiece];
+    size_t got;
+    while ((got = Link_Read(reader, piece, 1, sizeof piece)) > 0) {
+        if (!sink(piece, got)) return false;
+        copied += got;
+    }
+    return copied == expected;
+}
+
+void CloseFile(FILE*& file, bool& ok) {
+    if (file && fclose(file) != 0) ok = false;
+    file = nullptr;
+}
+
+}  // namespace
+
+bool LinkMemoryStream::Write(const void* data, size_t size) {
+    bytes.append(static_cast<const char*>(data), size);
+    return true;
+}
+
+bool LinkFileStream::Write(const void* data, size_t size) {
+    return WriteAll(file_, data, size);
+}
+
+bool Link_Open(const char* path, LinkReader* reader) {
+    return OpenWith(path, reader, StartsAtZero);
+}
+
+bool Link_OpenAppended(const char* path, LinkReader* reader) {
+    return OpenWith(path, reader, FindSeparatorEnd);
+}
+
+void Link_Close(LinkReader* reader) {
+    if (!reader) return;
+    if (reader->file) fclose(reader->file);
+    *reader = LinkReader{};
+}
+
+const LinkEntry* Link_GetEntry(const LinkReader* reader, int32_t index) {
+    if (!reader || index < 0 || index >= reader->count) return nullptr;
+    return &reader->entries[index];
+}
+
+int32_t Link_FindIndex(const LinkReader* reader, const char* name) {
+    if (!reader) return -1;
+    char folded[kLinkNameSize] = {};
+    size_t length = 0;
+    for (; name && name[length] != '\0'; ++length) {
+        if (length == kLinkNameSize - 1) return -1;  // longer than any stored name
+        folded[length] = FoldCase(name[length]);
+    }
+    auto found = reader->byName.find(std::string_view(folded, length));
+    return found == reader->byName.end() ? -1 : found->second;
+}
+
+const LinkEntry* Link_FindEntry(const LinkReader* reader, const char* name) {
+    return Link_GetEntry(reader, Link_FindIndex(reader, name));
+}
+
+bool Link_Seek(LinkReader* reader, int32_t index) {
+    const LinkEntry* entry = Link_GetEntry(reader, index);
+    if (!entry || !reader->file) return false;
+    reader->current = index;
+    return fseeko(reader->file, static_cast<off_t>(reader->dataBase + entry->offset), SEEK_SET) ==
+           0;
+}
+
+bool Link_SeekByName(LinkReader* reader, const char* name) {
+    return Link_Seek(reader, Link_FindIndex(reader, name));
+}
+
+size_t Link_Read(LinkReader* reader, void* buffer, size_t itemSize, size_t itemCount) {
+    const LinkEntry* entry = Link_GetEntry(reader, reader ? reader->current : -1);
+    if (!entry || !reader->file || itemSize == 0) return 0;
+    off_t position = ftello(reader->file);
+    uint64_t start = reader->dataBase + entry->offset;
+    uint64_t end = start + entry->size;
+    if (position < 0 || static_cast<uint64_t>(position) < start ||
+        static_cast<uint64_t>(position) >= end) {
+        return 0;
+    }
+    uint64_t left = end - static_cast<uint64_t>(position);
+    // Never reads past the entry, not even to complete the last item.
+    size_t bytes = itemCount <= left / itemSize ? itemSize * itemCount : static_cast<size_t>(left);
+    return fread(buffer, 1, bytes, reader->file) / itemSize;
+}
+
+bool Link_ReadToStream(LinkStream* stream, int32_t index, LinkReader* reader) {
+    if (!stream || !Link_Seek(reader, index)) return false;
+    if (reader->entries[index].attributes & kLinkCompressed) return Link_Inflate(stream, reader);
+    return CopyEntryBytes(
+        reader, [stream](const char* data, size_t size) { return stream->Write(data, size); });
+}
+
+bool Link_ReadByName(LinkStream* stream, const char* name, LinkReader* reader) {
+    return Link_ReadToStream(stream, Link_FindIndex(reader, name), reader);
+}
+
+bool Link_HasId(const char* path, const char* text) {
+    if (!path || !text) return false;
+    FILE* file = fopen(path, "rb");
+    if (!file) return false;
+    bool matches = true;
+    for (const char* c = text; *c != '\0' && matches; ++c) {
+        matches = getc(file) == static_cast<unsigned char>(*c);
+    }
+    fclose(file);
+    return matches;
+}
+
+void LinkW_Init(LinkWriter* writer) {
+    *writer = LinkWriter{};
+    Link_SetId(writer->header.id, kWriterId);
+    std::strcpy(writer->header.description, kWriterDescription);
+}
+
+bool LinkW_Create(LinkWriter* writer, const char* path) {
+    return LinkW_CreateWith(writer, path, kHeaderTempName, kDataTempName);
+}
+
+bool LinkW_CreateWith(LinkWriter* writer, const char* path, const char* headerTempPath,
+                      const char* dataTempPath) {
+    if (!writer || !path || !headerTempPath || !dataTempPath) return false;
+    writer->headerTempPath = headerTempPath;
+    writer->dataTempPath = dataTempPath;
+    writer->output = fopen(path, "wb");
+    if (writer->output) writer->headerTemp = fopen(headerTempPath, "w+b");
+    if (writer->headerTemp) writer->dataTemp = fopen(dataTempPath, "w+b");
+    if (writer->dataTemp) return true;
+
+    bool ignored = true;
+    CloseFile(writer->output, ignored);
+    if (writer->headerTemp) {
+        CloseFile(writer->headerTemp, ignored);
+        std::remove(headerTempPath);
+    }
+    return false;
+}
+
+void Link_SetId(char* field, const char* text) {
+    std::memset(field, 0, kLinkIdSize);
+    for (size_t i = 0; text && i < kLinkIdSize && text[i] != '\0'; ++i) field[i] = text[i];
+}
+
+int Link_CompareId(const char* field, const char* text) {
+    for (size_t i = 0; text && i < kLinkIdSize && text[i] != '\0'; ++i) {
+        if (field[i] != text[i]) return 1;
+    }
+    return 0;
+}
+
+void LinkW_SetDefaultKind(LinkWriter* writer) {
+    writer->defaultAttributes |= kLinkKindMask;
+}
+
+uint32_t Link_KindOf(const LinkEntry* entry) {
+    return entry->attributes & kLinkKindMask;
+}
+
+bool LinkW_BeginEntry(LinkWriter* writer, const char* name) {
+    writer->entryOpen = false;
+    if (!writer->dataTemp || !name || strnlen(name, kLinkNameSize) == kLinkNameSize) return false;
+    off_t offset = ftello(writer->dataTemp);
+    if (offset < 0 || offset > off_t{UINT32_MAX}) {
+        writer->failed = true;
+        return false;
+    }
+    writer->entry = LinkEntry{};
+    std::strcpy(writer->entry.name, name);
+    writer->entry.attributes = writer->defaultAttributes;
+    writer->entry.offset = static_cast<uint32_t>(offset);
+    writer->entryOpen = true;
+    return true;
+}
+
+size_t LinkW_Write(LinkWriter* writer, const void* buffer, size_t itemSize, size_t itemCount) {
+    if (!writer->entryOpen || itemSize == 0) return 0;
+    size_t written = fwrite(buffer, itemSize, itemCount, writer->dataTemp);
+    if (written != itemCount) writer->failed = true;
+    return written;
+}
+
+bool LinkW_EndEntry(LinkWriter* writer) {
+    if (!writer->entryOpen) return false;
+    writer->entryOpen = false;
+    off_t end = ftello(writer->dataTemp);
+    if (end < off_t{writer->entry.offset} || end > off_t{UINT32_MAX}) {
+        writer->failed = true;
+        return false;
+    }
+    writer->entry.size = static_cast<uint32_t>(end - writer->entry.offset);
+    unsigned char raw[kLinkEntrySize];
+    EncodeEntry(writer->entry, raw);
+    if (!WriteAll(writer->headerTemp, raw, sizeof raw)) {
+        writer->failed = true;
+        return false;
+    }
+    ++writer->header.count;
+    return true;
+}
+
+bool LinkW_AddFile(LinkWriter* writer, const char* path, const char* name) {
+    FILE* source = path ? fopen(path, "rb") : nullptr;
+    if (!source) return false;
+    bool copied = false;
+    if (LinkW_BeginEntry(writer, name)) {
+        copied = CopyRest(source, writer->dataTemp);
+        if (!copied) writer->failed = true;
+        copied = LinkW_EndEntry(writer) && copied;
+    }
+    fclose(source);
+    return copied;
+}
+
+bool LinkW_CopyEntry(LinkReader* reader, LinkWriter* writer, const char* name,
+                     const char* newName) {
+    int32_t index = Link_FindIndex(reader, name);
+    if (index < 0 || !LinkW_BeginEntry(writer, newName)) return false;
+    writer->entry.attributes = reader->entries[index].attributes;
+    writer->entry.options = reader->entries[index].options;
+    bool copied =
+        Link_Seek(reader, index) && CopyEntryBytes(reader, [writer](const char* data, size_t size) {
+            return LinkW_Write(writer, data, 1, size) == size;
+        });
+    if (!copied) writer->failed = true;
+    return LinkW_EndEntry(writer) && copied;
+}
+
+bool LinkW_WriteStub(LinkWriter* writer, const char* path) {
+    FILE* stub = writer->output && path ? fopen(path, "rb") : nullptr;
+    if (!stub) return false;
+    bool ok = CopyRest(stub, writer->output);
+    fclose(stub);
+    char separator[kSeparatorDashes + 1];
+    std::memset(separator, '-', kSeparatorDashes);
+    separator[kSeparatorDashes] = '+';
+    return WriteAll(writer->output, separator, sizeof separator) && ok;
+}
+
+bool LinkW_Finish(LinkWriter* writer) {
+    if (!writer->output || !writer->headerTemp || !writer->dataTemp) return false;
+    unsigned char header[kLinkHeaderSize] = {};
+    std::memcpy(header, writer->header.id, kLinkIdSize);
+    std::memcpy(header + kLinkIdSize, writer->header.description, kLinkDescriptionSize);
+    PutLe32(header + kLinkIdSize + kLinkDescriptionSize, writer->header.count);
+
+    // The directory sits in the header file already in its final form.
+    bool ok = !writer->failed && WriteAll(writer->output, header, sizeof header) &&
+              fseeko(writer->headerTemp, 0, SEEK_SET) == 0 &&
+              CopyRest(writer->headerTemp, writer->output) &&
+              fseeko(writer->dataTemp, 0, SEEK_SET) == 0 &&
+              CopyRest(writer->dataTemp, writer->output);
+    CloseFile(writer->output, ok);
+    CloseFile(writer->headerTemp, ok);
+    CloseFile(writer->dataTemp, ok);
+    std::remove(writer->headerTempPath.c_str());
+    std::remove(writer->dataTempPath.c_str());
+    return ok;
+}
+
+}  // namespace storage

@@ -12,7 +12,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -30,6 +32,12 @@ constexpr uint32_t kLinkCompressed = 0x80000000u;
 constexpr uint32_t kLinkKindMask = 0x0F000000u;
 // Options: bit 24 asks for extraction into the data directory at open.
 constexpr uint32_t kLinkExtract = 0x01000000u;
+
+// Deflate cannot expand its input more than about 1032:1, so a compressed
+// entry that inflates beyond that (or beyond 1 GiB) is damaged or hostile.
+constexpr uint64_t kLinkMaxExpansion = 1032;
+constexpr uint64_t kLinkExpansionSlack = 64 * 1024;
+constexpr uint64_t kLinkMaxInflated = uint64_t{1} << 30;
 
 struct LinkHeader {
     char id[kLinkIdSize];                    // NUL-padded, e.g. "OV3PKG"
@@ -68,16 +76,22 @@ private:
     FILE* file_;
 };
 
+// Lets the name index be searched with a string_view, without building a string.
+struct LinkNameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+};
+
 struct LinkReader {
     FILE* file = nullptr;
     int32_t count = 0;
-    uint64_t dataBase = 0;   // absolute file position of the data area
+    uint64_t dataBase = 0;  // absolute file position of the data area
     uint64_t fileSize = 0;
-    int32_t current = -1;    // entry of the last seek
+    int32_t current = -1;  // entry of the last seek
     LinkHeader header{};
     std::vector<LinkEntry> entries;
-    // Upper-cased name -> first index with that name, for lookups.
-    std::unordered_map<std::string, int32_t> byName;
+    // Name with a-z upper-cased -> first index with that name, for lookups.
+    std::unordered_map<std::string, int32_t, LinkNameHash, std::equal_to<>> byName;
 };
 
 // Reader. Paths are disk paths (UTF-8); entry names are CP932 bytes.
@@ -90,7 +104,10 @@ int32_t Link_FindIndex(const LinkReader* reader, const char* name);
 const LinkEntry* Link_FindEntry(const LinkReader* reader, const char* name);
 bool Link_Seek(LinkReader* reader, int32_t index);
 bool Link_SeekByName(LinkReader* reader, const char* name);
-// Reads items from the current position, clipped to the current entry.
+// Reads items from the current position, clipped to the current entry: never a
+// byte before or after it. Callers read in a loop and stop at a short count.
+// For unclipped reading (a decoder that finds its own end), Link_Seek and then
+// read reader->file directly.
 size_t Link_Read(LinkReader* reader, void* buffer, size_t itemSize, size_t itemCount);
 // The entry's plain bytes (inflated when compressed) appended to `stream`.
 bool Link_ReadToStream(LinkStream* stream, int32_t index, LinkReader* reader);
@@ -98,8 +115,12 @@ bool Link_ReadByName(LinkStream* stream, const char* name, LinkReader* reader);
 // True when the file starts with the characters of `text`.
 bool Link_HasId(const char* path, const char* text);
 
-// Inflates the current entry (positioned by Link_Seek) into `stream`.
+// Inflates the current entry (positioned by Link_Seek) into `stream`; zlib
+// failures are reported in an error box. Output beyond Link_InflateBound of the
+// entry's stored size counts as a damaged stream.
 bool Link_Inflate(LinkStream* stream, LinkReader* reader);
+bool Link_InflateWithin(LinkStream* stream, LinkReader* reader, uint64_t maxBytes);
+uint64_t Link_InflateBound(uint32_t storedSize);
 
 struct LinkWriter {
     FILE* output = nullptr;
@@ -109,6 +130,8 @@ struct LinkWriter {
     std::string dataTempPath;
     LinkHeader header{};
     LinkEntry entry{};  // the entry being written; callers may set its attributes and options
+    bool entryOpen = false;
+    bool failed = false;  // a write went wrong; Finish reports it
     uint32_t defaultAttributes = 0;
 };
 
@@ -120,12 +143,13 @@ void Link_SetId(char* field, const char* text);
 int Link_CompareId(const char* field, const char* text);
 void LinkW_SetDefaultKind(LinkWriter* writer);
 uint32_t Link_KindOf(const LinkEntry* entry);
-void LinkW_BeginEntry(LinkWriter* writer, const char* name);
+// False (and no entry begun) for a name of 256 bytes or more.
+bool LinkW_BeginEntry(LinkWriter* writer, const char* name);
 size_t LinkW_Write(LinkWriter* writer, const void* buffer, size_t itemSize, size_t itemCount);
-void LinkW_EndEntry(LinkWriter* writer);
+// False when no entry was begun or the entry lies beyond what 32-bit offsets reach.
+bool LinkW_EndEntry(LinkWriter* writer);
 bool LinkW_AddFile(LinkWriter* writer, const char* path, const char* name);
-bool LinkW_CopyEntry(LinkReader* reader, LinkWriter* writer, const char* name,
-                     const char* newName);
+bool LinkW_CopyEntry(LinkReader* reader, LinkWriter* writer, const char* name, const char* newName);
 bool LinkW_WriteStub(LinkWriter* writer, const char* path);
 bool LinkW_Finish(LinkWriter* writer);
 
