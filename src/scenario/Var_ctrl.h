@@ -1,0 +1,59 @@
+// TVariableCtrl: the scenario's numeric and string variables. They live as
+// KEY=VALUE lines in the header blocks "ValueFlag" and "StringFlag" of the
+// document, so a game may ship initial values. Names beginning with "@" are
+// read-only special variables (random number, clock, date, header settings).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "scenario/Velto_file.h"
+
+namespace scenario {
+
+class TVariableCtrl {
+  public:
+    TVariableCtrl();
+
+    // The document holding the variables; not owned. Without one, stored
+    // variables and header settings read as 0 or "" and writes are dropped.
+    TVeltoFile* File() const { return file_; }
+    void SetFile(TVeltoFile* file) { file_ = file; }
+    // The value of "@ScriptFile": the game file's name without its directory.
+    const std::string& ScriptFile() const { return scriptFile_; }
+    void SetScriptFile(std::string name) { scriptFile_ = std::move(name); }
+    int32_t RandomMax() const { return randomMax_; }
+    uint32_t StartTick() const { return startTick_; }
+
+    // By bare name; "@" names are special and read-only.
+    int32_t GetValueVar(std::string_view name);
+    std::string GetStringVar(std::string_view name);
+    void SetValueVar(std::string_view name, int32_t value);
+    void SetStringVar(std::string_view name, std::string_view text);
+
+    // Command operands: "%NAME%" or integer text for numbers, "$NAME$" for
+    // strings. Only the first character is checked; the name is what stands
+    // between the first and the last character.
+    int32_t Get_Value(std::string_view operand);
+    void Set_Value(std::string_view target, int32_t value);
+    void Set_Text(std::string_view target, std::string_view text);
+
+    // Replaces $NAME$ with string variables, then %NAME% with numeric ones.
+    // An unpaired marker sets `failed` and gives the parse error message.
+    std::string Substitute(std::string_view text, bool& failed);
+    // Substitute, the error message standing in for the text on failure.
+    std::string Get_Text(std::string_view text);
+
+  private:
+    int32_t SpecialValue(std::string_view name);
+    std::string SpecialString(std::string_view name);
+
+    TVeltoFile* file_ = nullptr;
+    std::string scriptFile_ = "unknown file";
+    int32_t randomMax_ = 1000;
+    uint32_t startTick_;
+};
+
+}  // namespace scenario
