@@ -1,1 +1,80 @@
-int main() { return 0; }
+// vp3tool: builds, lists, extracts and verifies game packages and system libraries.
+#include "vp3tool.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kHelp = R"(Usage: vp3tool COMMAND ARGUMENTS
+Builds and inspects Orvanta 3 game packages (.vp3) and system libraries (.vlb).
+
+vp3tool create OUT [--id ID] [--compress] [--extract PATTERN]... [--stub FILE] INPUT...
+    Builds the package OUT. Every file below a folder INPUT becomes an entry named
+    by its path relative to that folder; a file INPUT becomes an entry named by its
+    file name. Names are stored in CP932 with "\" between folders; a name must fit
+    255 bytes in CP932, hold only characters CP932 has, and differ from every other
+    name in more than letter case. Entries are sorted by name, so the same inputs
+    always make the same package. Symbolic links are followed; OUT itself is never
+    packed. Temporary files go beside OUT and are removed on failure, as is OUT.
+    Options and inputs may be mixed; "--" ends the options.
+    --id ID            archive ID: OV3PKG (the default, a game), OV3LIB (a system
+                       library) or any other 1 to 7 printable ASCII characters
+    --compress         store every entry as a zlib stream, except PNG pictures
+                       (named *.png or starting with the PNG signature), which the
+                       player reads as they are, and files above 1 GiB
+    --extract PATTERN  mark the entries that PATTERN matches for extraction into
+                       the game's data directory: option bit 24 (0x01000000) and
+                       kind bit 0x01000000 in the attributes. PATTERN is a shell
+                       glob matched against the name with "/" between folders and
+                       against its last part, letter case ignored; "*" also
+                       matches "/". May be given more than once.
+    --stub FILE        write FILE first and append the package behind it after a
+                       separator line (a self-running game)
+
+vp3tool list PKG
+    Prints "ID: ..." and "Description: ...", then one line per entry in directory
+    order with tab-separated fields: the name (UTF-8, "/" between folders), the
+    stored size, the plain size (the stored size, or what a compressed entry
+    inflates to; "?" when it cannot be inflated), "compressed" or "stored", and
+    "extract" when the player would extract the entry (option bit 24 and a kind
+    bit set), else "-".
+
+vp3tool extract PKG DIR [NAME...]
+    Writes the entries, decompressed, to files below DIR (made if missing), or only
+    the entries NAME (UTF-8, "/" or "\" between folders, letter case ignored). An
+    entry whose name is empty, absolute, starts with a drive letter, or has an
+    empty, "." or ".." component is refused; symbolic links already in DIR are
+    never followed. A refused or unreadable entry is reported and the others are
+    still written; a file left half written is removed.
+
+vp3tool verify PKG
+    Checks the directory and every entry: the name is safe to extract, no earlier
+    entry hides it (same name but for letter case), no PNG picture is compressed,
+    and every compressed entry inflates. Prints "PKG: sound, entries: N" when all
+    is well, else one line per faulty entry on stderr.
+
+A file that starts with an archive ID (1 to 7 printable ASCII characters padded
+with NUL to 8 bytes, such as OV3PKG, OV3LIB or LINKAGE) is read as a plain archive;
+any other file is searched for an archive appended behind a separator line.
+
+Exit status: 0 success; 1 a damaged or unreadable input (or an output that cannot
+be written); 2 a bad command line. Each error is one line on stderr naming the file.
+)";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return vp3tool::UsageError("no command given");
+    const char* command = argv[1];
+    if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
+        std::fputs(kHelp, stdout);
+        return vp3tool::kExitOk;
+    }
+    vp3tool::Arguments args(argv + 2, argv + argc);
+    if (std::strcmp(command, "create") == 0) return vp3tool::Create(args);
+    if (std::strcmp(command, "list") == 0) return vp3tool::List(args);
+    if (std::strcmp(command, "extract") == 0) return vp3tool::Extract(args);
+    if (std::strcmp(command, "verify") == 0) return vp3tool::Verify(args);
+    return vp3tool::UsageError(std::string("unknown command ") + command);
+}

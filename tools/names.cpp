@@ -1,0 +1,123 @@
+#include "names.h"
+
+#include <fnmatch.h>
+
+#include <algorithm>
+
+#include "platform/encoding.h"
+#include "storage/Link_arc.h"
+
+namespace vp3tool {
+namespace {
+
+constexpr size_t kMaxNameBytes = storage::kLinkNameSize - 1;  // the record keeps a NUL
+
+bool IsControlCharacter(char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+bool IsAsciiLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+std::string Replaced(std::string_view text, char from, char to) {
+    std::string result(text);
+    std::replace(result.begin(), result.end(), from, to);
+    return result;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + 1) {
+        parts.push_back(text.substr(start, end - start));
+    }
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+}  // namespace
+
+std::optional<std::string> EntryNameFromPath(std::string_view relativePath, std::string* why) {
+    if (std::any_of(relativePath.begin(), relativePath.end(), IsControlCharacter)) {
+        *why = "control characters in the name";
+        return std::nullopt;
+    }
+    if (relativePath.find('\\') != std::string_view::npos) {
+        *why = "\"\\\" in a file name (it separates folders in a package)";
+        return std::nullopt;
+    }
+    std::string name = platform::Utf8ToCp932(Replaced(relativePath, '/', '\\'));
+    // The conversion turns what CP932 lacks into "?", and no CP932 trail byte is "?".
+    if (std::count(name.begin(), name.end(), '?') !=
+        std::count(relativePath.begin(), relativePath.end(), '?')) {
+        *why = "characters that CP932 cannot represent";
+        return std::nullopt;
+    }
+    if (name.size() > kMaxNameBytes) {
+        *why = "name longer than " + std::to_string(kMaxNameBytes) + " bytes in CP932";
+        return std::nullopt;
+    }
+    return name;
+}
+
+std::string PrintableText(std::string_view cp932) {
+    std::string text = platform::Cp932ToUtf8(cp932);
+    std::replace_if(text.begin(), text.end(), IsControlCharacter, '?');
+    return text;
+}
+
+std::string DisplayName(std::string_view entryName) {
+    return Replaced(PrintableText(entryName), '\\', '/');
+}
+
+std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryName,
+                                                       std::string* why) {
+    if (std::any_of(entryName.begin(), entryName.end(), IsControlCharacter)) {
+        *why = "control characters in the name";
+        return std::nullopt;
+    }
+    // Converted first: in CP932 a "\" byte may be the second half of a character.
+    std::string path = DisplayName(entryName);
+    if (path.empty()) {
+        *why = "empty name";
+        return std::nullopt;
+    }
+    if (path.front() == '/') {
+        *why = "absolute path";
+        return std::nullopt;
+    }
+    std::vector<std::string> parts = Split(path, '/');
+    if (parts.front().size() >= 2 && IsAsciiLetter(parts.front()[0]) && parts.front()[1] == ':') {
+        *why = "drive letter";
+        return std::nullopt;
+    }
+    for (const std::string& part : parts) {
+        if (part.empty() || part == "." || part == "..") {
+            *why = "empty, \".\" or \"..\" path component";
+            return std::nullopt;
+        }
+    }
+    return parts;
+}
+
+std::string LookupKey(std::string_view entryName) {
+    std::string key(entryName);
+    for (char& c : key) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return key;
+}
+
+bool MatchesPattern(const std::string& pattern, const std::string& displayName) {
+    std::string baseName = displayName.substr(displayName.rfind('/') + 1);
+    return fnmatch(pattern.c_str(), displayName.c_str(), FNM_CASEFOLD) == 0 ||
+           fnmatch(pattern.c_str(), baseName.c_str(), FNM_CASEFOLD) == 0;
+}
+
+bool HasPngExtension(std::string_view name) {
+    return name.size() >= 4 && LookupKey(name.substr(name.size() - 4)) == ".PNG";
+}
+
+}  // namespace vp3tool

@@ -1,0 +1,39 @@
+// Entry names. Inside a package a name is CP932 with "\" between folders; to
+// people and on disk it is UTF-8 with "/".
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vp3tool {
+
+// The entry name for a file at `relativePath` (UTF-8, "/" between folders), or
+// nothing, with the reason in `why`, when the player could not hold that name.
+std::optional<std::string> EntryNameFromPath(std::string_view relativePath, std::string* why);
+
+// CP932 text from a package as UTF-8 that stays on one line: control
+// characters show as "?".
+std::string PrintableText(std::string_view cp932);
+
+// An entry name as people read it: printable UTF-8 with "/" between folders.
+std::string DisplayName(std::string_view entryName);
+
+// The folders and the file name (UTF-8) that an entry is extracted to below a
+// directory, or nothing, with the reason in `why`, when the name would lead
+// anywhere but below it.
+std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryName,
+                                                       std::string* why);
+
+// The key under which the archive reader finds a name: every byte a-z upper-cased.
+std::string LookupKey(std::string_view entryName);
+
+// Whether an --extract pattern (a shell glob, letter case ignored) matches the
+// display name or its last part.
+bool MatchesPattern(const std::string& pattern, const std::string& displayName);
+
+// Pictures the player decodes straight from the package, so they are never compressed.
+bool HasPngExtension(std::string_view name);
+
+}  // namespace vp3tool
