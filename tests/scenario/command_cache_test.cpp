@@ -1,0 +1,230 @@
+#include "scenario/Cmdctrl3.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+
+using scenario::StringList;
+using scenario::TCommandCtrl;
+using scenario::TVeltoCommand;
+using scenario::TVeltoFile;
+
+namespace {
+
+// "１ページあたりのコマンド数が多すぎます"
+const std::string kTooManyCommands =
+    "\x82P\x83y\x81[\x83W\x82\xA0\x82\xBD\x82\xE8\x82\xCC\x83R\x83}\x83\x93\x83h\x90\x94\x82\xAA"
+    "\x91\xBD\x82\xB7\x82\xAC\x82\xDC\x82\xB7";
+
+class CommandCache : public ::testing::Test {
+  protected:
+    CommandCache() { cache.File = &doc; }
+
+    // Book "B" with the pages given as (name, inner lines), after a header block.
+    void Load(const std::vector<std::pair<std::string, StringList>>& pages) {
+        std::string text = "<Head=\"Velto\">\nTitle=t\n<Head End>\n<Book=\"B\">\n";
+        for (const auto& [name, lines] : pages) {
+            text += "<Page=\"" + name + "\">\n";
+            for (const std::string& line : lines) text += line + "\n";
+            text += "<Page End>\n";
+        }
+        doc.LoadFromText(text + "<Book End>\n");
+        cache.SetBook("B");
+    }
+    void LoadPage(const StringList& lines) {
+        Load({{"P", lines}});
+        cache.SetPage("P");
+    }
+
+    TVeltoCommand Command(int32_t index) {
+        TVeltoCommand command;
+        EXPECT_TRUE(cache.GetCommand(index, command)) << index;
+        return command;
+    }
+
+    std::vector<int32_t> Levels() {
+        std::vector<int32_t> levels;
+        for (int32_t i = 0; i < cache.GetCount(); ++i) levels.push_back(cache.GetNestLevel(i));
+        return levels;
+    }
+
+    platform::ScopedMessageRecorder boxes;
+    TVeltoFile doc;
+    TCommandCtrl cache;
+};
+
+TEST(CommandType, WholeLineCaseSensitiveMatch) {
+    const char* names[] = {"@rem",        "@if",           "@else",
+                           "@endif",      "@MessageDraw",  "@GraphicDraw",
+                           "@Effect",     "@Music",        "@Sound",
+                           "@MusicStop",  "@ValueCtrl",    "@StringCtrl",
+                           "@LayerCtrl",  "@GraphicCtrl",  "@Wait",
+                           "@Select",     "@Move",         "@Call",
+                           "@Return",     "@DynamicLayer", "@DynamicLayerClear",
+                           "@WindowShow", "@StringInput",  "@SaveCtrl",
+                           "@System"};
+    for (int32_t code = 1; code <= 25; ++code) {
+        EXPECT_EQ(TCommandCtrl::GetCommandType(names[code - 1]), code) << names[code - 1];
+    }
+    for (const char* miss : {"@move", " @Move ", "@Move ", "@Movex", "@", "", "Move", "@IF"}) {
+        EXPECT_EQ(TCommandCtrl::GetCommandType(miss), scenario::kCmdUnknown) << miss;
+    }
+}
+
+TEST_F(CommandCache, ParametersBelongToTheNextCommandLine) {
+    LoadPage(
+        {"  ", "MessageDraw.Text=Hello", " Extra=x ", "@MessageDraw", "@Return", "Tail=1", ""});
+    ASSERT_EQ(cache.GetCount(), 2);
+    TVeltoCommand first = Command(0);
+    EXPECT_EQ(first.Type, scenario::kCmdMessageDraw);
+    EXPECT_EQ(first.Params, (StringList{"  ", "MessageDraw.Text=Hello", " Extra=x "}));
+    TVeltoCommand second = Command(1);
+    EXPECT_EQ(second.Type, scenario::kCmdReturn);
+    EXPECT_TRUE(second.Params.empty()) << "lines after the last command belong to none";
+
+    // A reused record loses its old parameters.
+    EXPECT_TRUE(cache.GetCommand(1, first));
+    EXPECT_TRUE(first.Params.empty());
+}
+
+TEST_F(CommandCache, NestLevelsFollowIfElseEndif) {
+    LoadPage({"@if", "@MessageDraw", "@else", "@Wait", "@endif", "@Move"});
+    EXPECT_EQ(Levels(), (std::vector<int32_t>{0, 1, 0, 1, 0, 0}));
+
+    Load({{"nested", {"@if", "@if", "@Wait", "@else", "@Wait", "@endif", "@endif", "@Wait"}},
+          {"stray", {"@Wait", "@endif", "@Wait", "@if", "@Wait", "@else"}},
+          {"padded", {" @if ", "\t@Move", "@endif "}}});
+    cache.SetPage("nested");
+    EXPECT_EQ(Levels(), (std::vector<int32_t>{0, 1, 2, 1, 2, 1, 0, 0}));
+    cache.SetPage("stray");
+    EXPECT_EQ(Levels(), (std::vector<int32_t>{0, -1, -1, -1, 0, -1}));
+
+    // Padded lines nest by their trimmed text, but the record keeps the type
+    // of the line as written.
+    cache.SetPage("padded");
+    EXPECT_EQ(Levels(), (std::vector<int32_t>{0, 1, 0}));
+    EXPECT_EQ(Command(0).Type, scenario::kCmdUnknown);
+    EXPECT_EQ(Command(1).Type, scenario::kCmdUnknown);
+    EXPECT_EQ(Command(1).NestLevel, 1);
+}
+
+TEST(CommandRecord, ParametersByKeyIgnoringCase) {
+    TVeltoCommand command;
+    command.Params = {"no equals sign",
+                      "messagedraw.text=abc",
+                      "MessageDraw.Text=second",
+                      "Num=12abc",
+                      "Hex=$10",
+                      "Neg= -5",
+                      "Flag=0",
+                      "Eq=a=b",
+                      "Empty="};
+    EXPECT_EQ(command.GetString("MessageDraw.Text", "none"), "abc");
+    EXPECT_EQ(command.GetString("Eq", ""), "a=b");
+    EXPECT_EQ(command.GetString("no equals sign", "none"), "none");
+    EXPECT_EQ(command.GetString("Missing", "none"), "none");
+    EXPECT_EQ(command.GetString("Empty", "none"), "");
+    EXPECT_EQ(command.GetInt("Num", 7), 7);
+    EXPECT_EQ(command.GetInt("HEX", 7), 16);
+    EXPECT_EQ(command.GetInt("Neg", 7), -5);
+    EXPECT_EQ(command.GetInt("Empty", 7), 7);
+    EXPECT_EQ(command.GetInt("Missing", 7), 7);
+    EXPECT_FALSE(command.GetBool("Flag", true));
+    EXPECT_TRUE(command.GetBool("Hex", false));
+    EXPECT_TRUE(command.GetBool("Num", true));
+    EXPECT_FALSE(command.GetBool("Num", false));
+}
+
+TEST_F(CommandCache, FiveHundredCommandsAtMost) {
+    StringList full(TCommandCtrl::kMaxCommands, "@Wait");
+    full.insert(full.begin(), "Wait.Time=1");
+    StringList trailingLine = full;
+    trailingLine.push_back("");
+    StringList oneMore = full;
+    oneMore.push_back("@Wait");
+    Load({{"short", {"@rem", "@rem"}},
+          {"full", full},
+          {"trailing", trailingLine},
+          {"over", oneMore}});
+
+    cache.SetPage("full");
+    EXPECT_EQ(cache.GetCount(), 500);
+    EXPECT_EQ(Command(499).Type, scenario::kCmdWait);
+    EXPECT_TRUE(boxes.Records().empty());
+
+    for (const char* page : {"trailing", "over"}) {
+        cache.SetPage("short");
+        ASSERT_EQ(cache.GetCount(), 2);
+        cache.SetPage(page);
+        boxes.Clear();
+        EXPECT_EQ(cache.GetCount(), 2) << page << ": the previous count stays";
+        TVeltoCommand command;
+        cache.GetCommand(0, command);
+        EXPECT_EQ(cache.GetNestLevel(5), -1);
+        ASSERT_EQ(boxes.Records().size(), 3u) << page << ": one report per use";
+        EXPECT_EQ(boxes.Records()[2].kind, platform::MessageKind::Error);
+        EXPECT_EQ(boxes.Records()[2].buttons, platform::MessageButtons::Ok);
+        EXPECT_EQ(boxes.Records()[2].text, kTooManyCommands);
+    }
+}
+
+TEST_F(CommandCache, RebuildsOnlyWhenThePageChanges) {
+    Load({{"one", {"@rem"}}, {"two", {"@rem", "@rem"}}});
+    cache.SetPage("one");
+    ASSERT_EQ(cache.GetCount(), 1);
+    // Without a document a rebuild would report; the same names keep the cache.
+    cache.File = nullptr;
+    cache.SetBook("B");
+    cache.SetPage("one");
+    EXPECT_EQ(cache.GetCount(), 1);
+    EXPECT_TRUE(boxes.Records().empty());
+    TVeltoCommand command;
+    EXPECT_FALSE(cache.GetCommand(0, command)) << "nothing to read without a document";
+
+    cache.SetPage("two");
+    EXPECT_EQ(cache.GetCount(), 1);
+    ASSERT_EQ(boxes.Records().size(), 1u);
+    EXPECT_EQ(boxes.Records()[0].text, "Error : Make_CommandCache()\nCan't access \"VeltoFile\"");
+    EXPECT_EQ(boxes.Records()[0].kind, platform::MessageKind::Error);
+    cache.File = &doc;
+    EXPECT_EQ(cache.GetCount(), 2) << "the cache stayed stale";
+}
+
+TEST_F(CommandCache, PositionsStayRelativeToThePage) {
+    LoadPage({"A=1", "@rem", "B=2", "@Wait", "C=3"});
+    ASSERT_EQ(cache.GetCount(), 2);
+    // Settings written into the header block before the page move its lines.
+    doc.SetValue("Velto", "New", "1");
+    doc.SetValue("Velto", "Other", "2");
+    EXPECT_EQ(Command(1).Params, StringList{"B=2"});
+    EXPECT_EQ(Command(1).Type, scenario::kCmdWait);
+
+    // A document replaced under a current cache is read within its bounds.
+    doc.LoadFromText("<Book=\"B\">\n<Page=\"P\">\n@rem\n<Page End>\n<Book End>");
+    TVeltoCommand command;
+    ASSERT_TRUE(cache.GetCommand(1, command));
+    EXPECT_EQ(command.Type, scenario::kCmdUnknown);
+    EXPECT_EQ(command.Params, StringList{""}) << "lines past the page read as empty";
+}
+
+TEST_F(CommandCache, OutOfRangeAndMissingPages) {
+    LoadPage({"@rem"});
+    TVeltoCommand command;
+    command.Type = 99;
+    command.Params = {"keep=1"};
+    EXPECT_FALSE(cache.GetCommand(-1, command));
+    EXPECT_FALSE(cache.GetCommand(1, command));
+    EXPECT_EQ(command.Type, 99);
+    EXPECT_EQ(command.Params, StringList{"keep=1"});
+    EXPECT_EQ(cache.GetNestLevel(-1), -1);
+    EXPECT_EQ(cache.GetNestLevel(1), -1);
+
+    cache.SetPage("missing");
+    EXPECT_EQ(cache.GetCount(), 0);
+    EXPECT_TRUE(boxes.Records().empty());
+}
+
+}  // namespace
