@@ -350,9 +350,16 @@ void TVeltoFile::SetValue(std::string_view block, std::string_view key, std::str
 }
 
 void TVeltoFile::ShiftIndexAfterInsert(int32_t line) {
-    for (IndexEntry& entry : index_) {
+    for (size_t position = 0; position < index_.size(); ++position) {
+        IndexEntry& entry = index_[position];
         if (entry.end < line) continue;
-        if (entry.start >= line) ++entry.start;
+        if (entry.start >= line) {
+            ++entry.start;
+        } else if (position != cacheEntry_) {
+            // Another block around the new line (a page named like the header
+            // shares its key): its key offsets no longer hold.
+            keyMaps_.erase(position);
+        }
         ++entry.end;
         entry.text.resize(entry.keyLength);
         entry.text = EntryText(entry.text, entry.start, entry.end);

@@ -233,3 +233,17 @@ TEST(VeltoFile, PagesYieldTheirInnerLines) {
     EXPECT_EQ(doc.GetCommandCount("B", "Nope"), 0);
     EXPECT_EQ(doc.GetCommandLine("B", "Nope", 0), "");
 }
+
+// A page named "" outside any book has the key of a header named "", so a
+// setting written to that header lands inside the page, and here inside a
+// large header block whose key map must not go stale.
+TEST(VeltoFile, InsertInsideAnotherLargeBlockKeepsItsKeysRight) {
+    std::string text = "<Head=\"H\">\nk=1\n";
+    for (int i = 0; i < 15; ++i) text += "f" + std::to_string(i) + "=1\n";
+    text += "<Page=\"\">\np=1\n<Page End>\nzzzzzzzzzzzz=1\n<Head End>\n";
+    TVeltoFile doc = Load(text);
+    EXPECT_EQ(doc.GetValue("H", "zzzzzzzzzzzz", "none"), "1");
+    doc.SetValue("", "new", "v");
+    EXPECT_EQ(doc.GetValue("H", "zzzzzzzzzzzz", "none"), "1");
+    EXPECT_EQ(doc.GetValue("H", "new", "none"), "v");
+}
