@@ -14,6 +14,9 @@ public:
         std::fprintf(stderr, "%s\n", FormatMessageRecord(record).c_str());
         return record.answer;
     }
+    std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
 };
 
 StderrMessageBoxes stderrBoxes;
@@ -23,6 +26,11 @@ MessageBoxBackend* backend = &stderrBoxes;
 
 MessageAnswer ShowMessage(MessageKind kind, MessageButtons buttons, std::string_view text) {
     return backend->Show(kind, buttons, text);
+}
+
+std::string InputBox(std::string_view caption, std::string_view prompt,
+                     std::string_view defaultText) {
+    return backend->AskText(caption, prompt, defaultText).value_or(std::string(defaultText));
 }
 
 void SetMessageBoxBackend(MessageBoxBackend* newBackend) {
@@ -111,6 +119,14 @@ MessageAnswer RecordingMessageBoxes::Show(MessageKind kind, MessageButtons butto
     records_.push_back({kind, buttons, std::string(text), answer});
     if (onShow) onShow(records_.back());
     return answer;
+}
+
+std::optional<std::string> RecordingMessageBoxes::AskText(std::string_view, std::string_view,
+                                                          std::string_view) {
+    if (queuedInput_.empty()) return std::nullopt;
+    std::optional<std::string> text = std::move(queuedInput_.front());
+    queuedInput_.pop_front();
+    return text;
 }
 
 }  // namespace platform

@@ -4,7 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <dirent.h>
+
+#include <algorithm>
 #include <cstdio>
+
+#include "platform/encoding.h"
 
 namespace platform {
 
@@ -58,6 +63,112 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes) {
 bool FileExists(const std::string& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string ExecutablePath() {
+    char buffer[4096];
+    ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+
+bool DirectoryExists(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool CreateDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+bool CreateParentDirectories(const std::string& base, const std::string& relative) {
+    for (size_t slash = relative.find('/'); slash != std::string::npos;
+         slash = relative.find('/', slash + 1)) {
+        std::string folder = base + relative.substr(0, slash);
+        if (!DirectoryExists(folder) && !CreateDirectory(folder)) return false;
+    }
+    return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string ReplaceExtension(const std::string& path, std::string_view extension) {
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    std::string result = hasExtension ? path.substr(0, dot) : path;
+    return result.append(extension);
+}
+
+std::optional<std::string> SafeRelativePath(std::string_view cp932Name) {
+    if (cp932Name.empty() || cp932Name[0] == '\\' || cp932Name[0] == '/') return std::nullopt;
+    if (cp932Name.size() >= 2 && cp932Name[1] == ':') return std::nullopt;
+    std::string relative;
+    size_t start = 0;
+    while (start <= cp932Name.size()) {
+        // A separator is a backslash or "/" byte that is not the trail byte of a
+        // two-byte character (several kanji end in 0x5C).
+        size_t end = start;
+        while (end < cp932Name.size() && cp932Name[end] != '\\' && cp932Name[end] != '/') {
+            end += IsCp932LeadByte(static_cast<unsigned char>(cp932Name[end])) ? 2 : 1;
+        }
+        end = std::min(end, cp932Name.size());
+        std::string_view part = cp932Name.substr(start, end - start);
+        if (part == "..") return std::nullopt;
+        if (!part.empty() && part != ".") {
+            if (!relative.empty()) relative += '/';
+            relative += Cp932ToUtf8(part);
+        }
+        start = end + 1;
+    }
+    if (relative.empty()) return std::nullopt;
+    return relative;
+}
+
+namespace {
+
+bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::optional<std::string> FindEntryIgnoringCase(const std::string& directory,
+                                                 std::string_view name) {
+    DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
+    if (!dir) return std::nullopt;
+    std::optional<std::string> found;
+    while (dirent* entry = ::readdir(dir)) {
+        if (SameNameIgnoringCase(entry->d_name, name)) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+}  // namespace
+
+std::optional<std::string> FindFile(const std::string& base, const std::string& relative) {
+    if (FileExists(base + relative)) return base + relative;
+    std::string path = base;
+    size_t start = 0;
+    while (start < relative.size()) {
+        size_t end = std::min(relative.find('/', start), relative.size());
+        auto found = FindEntryIgnoringCase(path, std::string_view(relative).substr(start, end - start));
+        if (!found) return std::nullopt;
+        path += *found;
+        if (end < relative.size()) path += '/';
+        start = end + 1;
+    }
+    if (!FileExists(path)) return std::nullopt;
+    return path;
 }
 
 }  // namespace platform

@@ -15,6 +15,7 @@ class TVeltoCommand {
     StringList Params;  // KEY=VALUE lines, verbatim, in page order
     int32_t NestLevel = 0;
     int32_t Type = 0;
+    std::string Line;  // the command line as written (traces show it)
 
     // Keys are matched ignoring letter case; the first matching line wins.
     std::string GetString(std::string_view key, std::string_view fallback) const;

@@ -104,7 +104,8 @@ bool TCommandCtrl::GetCommand(int32_t index, TVeltoCommand& command) {
     int32_t last = entries_[index].LineIndex;
     PageLines page(*File, bookName_, pageName_);
     // The type comes from the line as written: " @Move " is a command but not a move.
-    command.Type = GetCommandType(page[last]);
+    command.Line = page[last];
+    command.Type = GetCommandType(command.Line);
     command.NestLevel = entries_[index].NestLevel;
     command.Params.clear();
     command.Params.reserve(last - first);

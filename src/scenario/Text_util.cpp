@@ -90,6 +90,14 @@ std::string IntToText(int32_t value) {
     return std::string(buffer, result.ptr);
 }
 
+size_t FindText(std::string_view text, std::string_view needle) {
+    for (size_t i = 0; i + needle.size() <= text.size();) {
+        if (text.compare(i, needle.size(), needle) == 0) return i;
+        i += platform::IsCp932LeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+    }
+    return std::string_view::npos;
+}
+
 bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {

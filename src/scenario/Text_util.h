@@ -28,6 +28,11 @@ inline int32_t ParseIntDef(std::string_view text, int32_t fallback) {
 }
 std::string IntToText(int32_t value);
 
+// Where `needle` first occurs in `text` starting at a character boundary, so
+// that a match never begins on the trail byte of a two-byte character; npos
+// when it does not occur.
+size_t FindText(std::string_view text, std::string_view needle);
+
 // Key comparison of command parameters and call frames: ASCII letters match
 // regardless of case; every other byte, CP932 trail bytes included, exactly.
 bool SameTextIgnoreCase(std::string_view a, std::string_view b);
