@@ -1,14 +1,124 @@
-// Process entry. The player cannot play a game yet: it says so and exits.
+// Process entry and command line.
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+#include "shell/Headless.h"
+
+namespace {
+
+constexpr const char* kVersion = "0.1.0";
+
+void PrintHelp() {
+    std::printf(
+        "Usage: orvanta3 [--headless [options]] [PACKAGE]\n"
+        "\n"
+        "Plays the game package PACKAGE (.vp3). Without it, the package named like this\n"
+        "program with the extension .vp3. The system library veltort3.vlb must stand\n"
+        "beside the program.\n"
+        "\n"
+        "  --headless        run without a window or sound on a virtual clock that\n"
+        "                    starts at 0 and jumps from one due event to the next\n"
+        "  --input FILE      scripted input, one action a line (blank lines and lines\n"
+        "                    starting with # are ignored):\n"
+        "                      click [X Y]   left click (at X Y after moving there)\n"
+        "                      rclick [X Y]  right click\n"
+        "                      move X Y      move the pointer\n"
+        "                      sleep MS      let MS virtual milliseconds pass\n"
+        "                      close         close the main window\n"
+        "                    these are taken one at a time whenever the player waits;\n"
+        "                      answer ok|yes|no|abort|ignore   the next message box\n"
+        "                      input TEXT | cancel             the next text-input box\n"
+        "                    are queued as soon as the script reaches them. Unanswered\n"
+        "                    boxes take OK, Yes or Ignore; input boxes are cancelled.\n"
+        "  --trace FILE      a line per command: TICK BOOK/PAGE#INDEX COMMAND\n"
+        "  --messages FILE   a line per message box: KIND BUTTONS ANSWER TEXT\n"
+        "  --dump-vars FILE  at exit, the variable blocks as BLOCK:NAME=VALUE lines\n"
+        "  --seed N          seed of the random numbers\n"
+        "  --max-time MS     end a run still going at this virtual time (3600000)\n"
+        "  --library PATH    the system library to use\n"
+        "  --help, --version\n"
+        "\n"
+        "FILE \"-\" is standard output (standard input for --input). Exit status: 0 the\n"
+        "scenario ended or the window was closed; 1 the player quit after an error;\n"
+        "2 a bad command line; 3 input used up while waiting for a click, or --max-time.\n");
+}
+
+bool ParseUnsigned(const char* text, uint32_t& value) {
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long number = std::strtoull(text, &end, 10);
+    if (!*text || *end || errno || text[0] == '-' || number > UINT32_MAX) return false;
+    value = static_cast<uint32_t>(number);
+    return true;
+}
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "orvanta3: %s (see --help)\n", problem.c_str());
+    return shell::kExitUsage;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    shell::HeadlessOptions options;
+    bool headless = false;
+    std::string executable = platform::ExecutablePath();
+    options.libraryPath = platform::DirectoryOf(executable) + "veltort3.vlb";
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("orvanta3 0.1.0\n");
+        std::string_view arg = argv[i];
+        auto value = [&](std::string& target) {
+            if (i + 1 >= argc) return false;
+            target = argv[++i];
+            return true;
+        };
+        if (arg == "--help") {
+            PrintHelp();
             return 0;
+        } else if (arg == "--version") {
+            std::printf("orvanta3 %s\n", kVersion);
+            return 0;
+        } else if (arg == "--headless") {
+            headless = true;
+        } else if (arg == "--input" || arg == "--trace" || arg == "--messages" ||
+                   arg == "--dump-vars" || arg == "--library") {
+            std::string& target = arg == "--input"      ? options.inputPath
+                                  : arg == "--trace"    ? options.tracePath
+                                  : arg == "--messages" ? options.messagesPath
+                                  : arg == "--library"  ? options.libraryPath
+                                                        : options.dumpVarsPath;
+            if (!value(target) || target.empty()) return Usage(std::string(arg) + " needs a file");
+        } else if (arg == "--seed" || arg == "--max-time") {
+            std::string text;
+            uint32_t number;
+            if (!value(text) || !ParseUnsigned(text.c_str(), number)) {
+                return Usage(std::string(arg) + " needs a number");
+            }
+            if (arg == "--seed") {
+                options.seed = number;
+            } else {
+                options.maxTime = number;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage("unknown option " + std::string(arg));
+        } else if (options.packagePath.empty()) {
+            options.packagePath = arg;
+        } else {
+            return Usage("more than one package");
         }
     }
-    std::printf("Orvanta 3 Runtime: playing games is not built yet; the scenario model is.\n");
-    return 0;
+    if (options.packagePath.empty()) {
+        options.packagePath = platform::ReplaceExtension(executable, ".vp3");
+    }
+    if (!headless) {
+        std::fprintf(stderr,
+                     "orvanta3: the game window is not built yet; use --headless to play "
+                     "without one\n");
+        return 0;
+    }
+    return shell::RunHeadless(options);
 }

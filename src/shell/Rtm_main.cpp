@@ -1,0 +1,170 @@
+#include "shell/Rtm_main.h"
+
+#include <ctime>
+
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/system.h"
+#include "scenario/Cmdctrl3.h"
+
+namespace shell {
+namespace {
+
+using platform::App;
+using scenario::TVeltoCommand;
+
+constexpr std::string_view kVelto = "Velto";
+constexpr std::string_view kUnknownCommand = "debug error : unknown command - MainLoop_Step()";
+// "Veltoライブラリが開けません\r\nCan't open - "veltort3.vlb""
+constexpr std::string_view kLibraryMissing =
+    "Velto\x83\x89\x83" "C\x83u\x83\x89\x83\x8A\x82\xAA\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1\r\n"
+    "Can't open - \"veltort3.vlb\"";
+
+}  // namespace
+
+TfrmMain::TfrmMain() = default;
+
+void TfrmMain::FormCreate(const std::string& packagePath, const std::string& libraryPath,
+                          std::optional<uint32_t> seed) {
+    platform::SeedRandom(seed.value_or(static_cast<uint32_t>(std::time(nullptr))));
+    if (!access_.Open(packagePath)) return;
+    if (!access_.OpenLibrary(libraryPath)) {
+        platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok,
+                              kLibraryMissing);
+        return;
+    }
+    access_.Call("_system", "_init");
+}
+
+void TfrmMain::FormShow() {
+    legacyMode_ = access_.Document().GetBool(kVelto, "LegacyMode", false);
+}
+
+void TfrmMain::FirstActivation() {
+    caption_ = access_.Document().GetValue(kVelto, "Title", "");
+    opening_ = access_.Document().GetValue(kVelto, "Opening", "Default");
+    EnableMainTimer();
+}
+
+void TfrmMain::FormDestroy() {
+    access_.CloseLibrary();
+    access_.Close();
+}
+
+void TfrmMain::EnableMainTimer() {
+    timerEnabled_ = true;
+    nextTimerTick_ = platform::TickCount() + kMainTimerInterval;
+}
+
+bool TfrmMain::RunTimerIfDue() {
+    uint32_t now = platform::TickCount();
+    if (!timerEnabled_ || !platform::TickReached(now, nextTimerTick_)) return false;
+    uint32_t missed = (now - nextTimerTick_) / kMainTimerInterval;
+    nextTimerTick_ += (missed + 1) * kMainTimerInterval;
+    MainTimerTimer();
+    return true;
+}
+
+void TfrmMain::MainTimerTimer() {
+    // A tick that comes while a handler waits in its own event processing
+    // (a dialog, an effect) does nothing.
+    if (stepRunning_) return;
+    stepRunning_ = true;
+    scenario::TVeltoProcess& process = access_.Process();
+    for (bool first = true;; first = false) {
+        if (!first) {
+            App().ProcessMessages();
+            if (betweenSteps) betweenSteps();
+        }
+        if (App().Terminated()) {
+            DisableMainTimer();
+            return;  // the flag stays set: no step runs any more
+        }
+        if (!MainLoop_Step() || !process.IsExecutable()) break;
+    }
+    stepRunning_ = false;
+}
+
+bool TfrmMain::MainLoop_Step() {
+    scenario::TVeltoProcess& process = access_.Process();
+    // The message reveal, the button animation and the music poll join here
+    // once the screens and the sound exist.
+    process.CheckMessageEffect();
+    process.IsAnimationTick();
+    if (!process.BeginCommand()) return false;
+    scenario::TCommandCtrl& commands = access_.Commands();
+    if (access_.commandIndex >= commands.GetCount()) {
+        EndOfPage();
+        return false;
+    }
+    TVeltoCommand command;
+    int32_t index = access_.commandIndex;
+    commands.GetCommand(index, command);
+    ++access_.commandIndex;  // before the handler, which may move the position
+    if (onCommand) onCommand(index, command);
+    bool result = Dispatch(command);
+    process.EndCommand();
+    return result;
+}
+
+void TfrmMain::EndOfPage() {
+    DisableMainTimer();
+    App().Terminate(0);
+}
+
+bool TfrmMain::Dispatch(const TVeltoCommand& command) {
+    using namespace scenario;
+    switch (command.Type) {
+        case kCmdRem: return true;
+        case kCmdIf: return DoIf(command);
+        case kCmdElse: return DoElse(command);
+        case kCmdEndif: return true;
+        case kCmdValueCtrl: return DoValueCtrl(command);
+        case kCmdStringCtrl: return DoStringCtrl(command);
+        case kCmdWait: return DoWait(command);
+        case kCmdMove: return DoMove(command);
+        case kCmdCall: return DoCall(command);
+        case kCmdReturn: return DoReturn();
+        case kCmdStringInput: return DoStringInput(command);
+        case kCmdSystem: return DoSystem(command);
+        // Pictures, messages, layers, buttons, windows, sound and choices
+        // are played once the screens and the sound exist.
+        case kCmdMessageDraw:
+        case kCmdGraphicDraw:
+        case kCmdMusic:
+        case kCmdSound:
+        case kCmdMusicStop:
+        case kCmdLayerCtrl:
+        case kCmdSelect:
+        case kCmdDynamicLayer:
+        case kCmdDynamicLayerClear:
+        case kCmdWindowShow: return true;
+        // Recognised, but they do nothing and end the tick.
+        case kCmdEffect:
+        case kCmdGraphicCtrl: return false;
+        default:
+            platform::ShowMessage(platform::MessageKind::Plain, platform::MessageButtons::Ok,
+                                  kUnknownCommand);
+            return false;
+    }
+}
+
+void TfrmMain::MouseDown(platform::MouseButton button, int, int) {
+    if (button != platform::MouseButton::Left) return;
+    scenario::TVeltoProcess& process = access_.Process();
+    // Clickable buttons take the click first once the screens exist.
+    if (process.IsAnykeyCancel()) process.CancelWait();
+}
+
+void TfrmMain::MouseMove(int, int) {}
+
+void TfrmMain::MouseUp(platform::MouseButton, int, int) {}
+
+void TfrmMain::CloseRequested() {
+    DisableMainTimer();
+    App().Terminate(0);
+}
+
+void TfrmMain::Paint() {}
+
+}  // namespace shell

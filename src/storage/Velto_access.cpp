@@ -1,0 +1,300 @@
+#include "storage/Velto_access.h"
+
+#include "platform/app.h"
+#include "platform/dialogs.h"
+#include "platform/encoding.h"
+#include "platform/files.h"
+
+namespace storage {
+namespace {
+
+using platform::MessageAnswer;
+using platform::MessageButtons;
+using platform::MessageKind;
+
+constexpr std::string_view kVelto = "Velto";
+constexpr int32_t kNewestCommandVersion = 16;
+// Far beyond any real scenario; a larger one is damage or a hostile file.
+constexpr size_t kMaxScenarioBytes = 64u << 20;
+
+// clang-format off
+// "が見つかりません"
+constexpr std::string_view kNotFound = "\x82\xAA\x8C\xA9\x82\xC2\x82\xA9\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+// "ファイルのヘッダIDが違います。\nこのファイルはOrvanta３で利用できるファイルではありません"
+constexpr std::string_view kWrongId =
+    "\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x83w\x83" "b\x83_ID\x82\xAA\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x81"
+    "B\n\x82\xB1\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xCDOrvanta\x82R\x82\xC5\x97\x98\x97p\x82\xC5\x82"
+    "\xAB\x82\xE9\x83t\x83@\x83" "C\x83\x8B\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
+// "ファイルが破損しています\r\n"
+constexpr std::string_view kDamaged =
+    "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x94j\x91\xB9\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\r\n";
+// "ファイルタイプが違います\nこのファイルは正常に読み込めないかもしれません"
+constexpr std::string_view kWrongFileType =
+    "\x83t\x83@\x83" "C\x83\x8B\x83^\x83" "C\x83v\x82\xAA\x88\xE1\x82\xA2\x82\xDC\x82\xB7\n\x82\xB1\x82"
+    "\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xCD\x90\xB3\x8F\xED\x82\xC9\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82"
+    "\xC8\x82\xA2\x82\xA9\x82\xE0\x82\xB5\x82\xEA\x82\xDC\x82\xB9\x82\xF1";
+// "このファイルには現バージョンで対応していない\nコマンドが含まれている可能性があります\n
+//  最新版のOrvantaを入手することをおすすめします"
+constexpr std::string_view kNewerCommands =
+    "\x82\xB1\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xC9\x82\xCD\x8C\xBB\x83o\x81[\x83W\x83\x87\x83\x93"
+    "\x82\xC5\x91\xCE\x89\x9E\x82\xB5\x82\xC4\x82\xA2\x82\xC8\x82\xA2\n\x83R\x83}\x83\x93\x83h\x82\xAA"
+    "\x8A\xDC\x82\xDC\x82\xEA\x82\xC4\x82\xA2\x82\xE9\x89\xC2\x94\\\x90\xAB\x82\xAA\x82\xA0\x82\xE8\x82"
+    "\xDC\x82\xB7\n\x8D\xC5\x90V\x94\xC5\x82\xCCOrvanta\x82\xF0\x93\xFC\x8E\xE8\x82\xB7\x82\xE9\x82\xB1"
+    "\x82\xC6\x82\xF0\x82\xA8\x82\xB7\x82\xB7\x82\xDF\x82\xB5\x82\xDC\x82\xB7";
+// "実行に必要なファイルの展開や、セーブファイルの保存のため\r\n"
+constexpr std::string_view kCreateFolderBefore =
+    "\x8E\xC0\x8Ds\x82\xC9\x95K\x97v\x82\xC8\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x93W\x8AJ\x82\xE2\x81"
+    "A\x83Z\x81[\x83u\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x95\xDB\x91\xB6\x82\xCC\x82\xBD\x82\xDF\r\n";
+// " フォルダを作成します。\r\nよろしいですか？"
+constexpr std::string_view kCreateFolderAfter =
+    " \x83t\x83H\x83\x8B\x83_\x82\xF0\x8D\xEC\x90\xAC\x82\xB5\x82\xDC\x82\xB7\x81" "B\r\n\x82\xE6\x82"
+    "\xEB\x82\xB5\x82\xA2\x82\xC5\x82\xB7\x82\xA9\x81H";
+// "フォルダの作成に失敗しました"
+constexpr std::string_view kCreateFolderFailed =
+    "\x83t\x83H\x83\x8B\x83_\x82\xCC\x8D\xEC\x90\xAC\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
+// "スタートブック", "スタートページ"
+constexpr std::string_view kStartBook = "\x83X\x83^\x81[\x83g\x83u\x83" "b\x83N";
+constexpr std::string_view kStartPage = "\x83X\x83^\x81[\x83g\x83y\x81[\x83W";
+// "ＭＳ ゴシック"
+constexpr std::string_view kDefaultFont = "\x82l\x82r \x83S\x83V\x83" "b\x83N";
+// "スタックオーバーフローです。\nサブルーチンコールが深すぎます。"
+constexpr std::string_view kStackOverflow =
+    "\x83X\x83^\x83" "b\x83N\x83I\x81[\x83o\x81[\x83t\x83\x8D\x81[\x82\xC5\x82\xB7\x81" "B\n\x83T\x83u"
+    "\x83\x8B\x81[\x83`\x83\x93\x83R\x81[\x83\x8B\x82\xAA\x90[\x82\xB7\x82\xAC\x82\xDC\x82\xB7\x81" "B";
+// clang-format on
+
+void ShowError(std::string_view text) {
+    platform::ShowMessage(MessageKind::Error, MessageButtons::Ok, text);
+}
+
+// An error that ends the game: the box, then the quit request.
+void Fail(std::string_view text) {
+    ShowError(text);
+    platform::App().Terminate(1);
+}
+
+// Abort ends the game; Ignore goes on.
+bool AskAbortOrIgnore(std::string_view text) {
+    if (platform::ShowMessage(MessageKind::Error, MessageButtons::AbortIgnore, text) ==
+        MessageAnswer::Abort) {
+        platform::App().Terminate(1);
+        return false;
+    }
+    return true;
+}
+
+std::string FileNameOf(const std::string& path) {
+    return path.substr(platform::DirectoryOf(path).size());
+}
+
+}  // namespace
+
+TVeltoAccessControl::TVeltoAccessControl() : defaultFont(kDefaultFont) {
+    process_.Stack = &stack_;
+    commands_.File = &document_;
+    variables_.SetFile(&document_);
+    layers_.SetDocument(&document_);
+}
+
+TVeltoAccessControl::~TVeltoAccessControl() {
+    configuration_.reset();
+    Link_Close(&library_);
+    Link_Close(&package_);
+}
+
+bool TVeltoAccessControl::Open(const std::string& path) {
+    packagePath_ = path;
+    variables_.SetScriptFile(platform::Utf8ToCp932(FileNameOf(path)));
+    if (!OpenArchive(path) || !CheckFileType()) return false;
+    LoadConfiguration(platform::ReplaceExtension(path, ".cfg"));
+    packageDirectory_ = platform::DirectoryOf(path);
+    std::string dataFolder = document_.GetValue(kVelto, "DataDirectory", "");
+    if (!dataFolder.empty()) {
+        // The folder is where extraction writes: it must stay below the package.
+        auto relative = platform::SafeRelativePath(dataFolder);
+        dataDirectory_ = relative ? packageDirectory_ + *relative + "/" : "";
+    }
+    PrepareDataDirectory(path);
+    stack_.ClearFrame();
+    commands_.SetBook(document_.GetValue(kVelto, "StartBook", kStartBook));
+    commands_.SetPage(document_.GetValue(kVelto, "StartPage", kStartPage));
+    commandIndex = 0;
+    process_.Reset();
+    layers_.Load();
+    return true;
+}
+
+bool TVeltoAccessControl::OpenArchive(const std::string& path) {
+    if (!platform::FileExists(path)) {
+        Fail(platform::Utf8ToCp932(path) + std::string(kNotFound));
+        return false;
+    }
+    Link_Close(&package_);
+    bool opened;
+    if (Link_HasId(path.c_str(), "OV3PKG")) {
+        opened = Link_Open(path.c_str(), &package_);
+    } else if (Link_HasId(path.c_str(), "MZ")) {
+        opened = Link_OpenAppended(path.c_str(), &package_);
+    } else if (Link_HasId(path.c_str(), "///")) {
+        auto text = platform::ReadFile(path, kMaxScenarioBytes);
+        if (!text) {
+            Fail(std::string(kDamaged) + platform::Utf8ToCp932(path));
+            return false;
+        }
+        document_.LoadFromText(*text);
+        return true;
+    } else {
+        Fail(kWrongId);
+        return false;
+    }
+    // A directory that does not fit the file, or an executable without an
+    // archive behind it: nothing in it could be trusted.
+    if (!opened) {
+        Fail(std::string(kDamaged) + platform::Utf8ToCp932(path));
+        return false;
+    }
+    LinkMemoryStream scenario;
+    if (!Link_ReadByName(&scenario, "velto.vf3", &package_) ||
+        scenario.bytes.size() > kMaxScenarioBytes) {
+        scenario.bytes.clear();
+    }
+    document_.LoadFromText(scenario.bytes);
+    return true;
+}
+
+bool TVeltoAccessControl::CheckFileType() {
+    if (document_.GetValue(kVelto, "FileType", "") != "OV3" && !AskAbortOrIgnore(kWrongFileType)) {
+        return false;
+    }
+    if (document_.GetInt(kVelto, "CommandVersion", kNewestCommandVersion) > kNewestCommandVersion &&
+        !AskAbortOrIgnore(kNewerCommands)) {
+        return false;
+    }
+    return true;
+}
+
+void TVeltoAccessControl::LoadConfiguration(const std::string& cfgPath) {
+    if (!configuration_) configuration_ = std::make_unique<TConfigLoader>(cfgPath);
+    useMusic = configuration_->GetBool("System.UseMusic", true);
+    useSound = configuration_->GetBool("System.UseSound", true);
+    displayChange = configuration_->GetBool("System.DisplayChange", false);
+    windowLeft = configuration_->GetInt("MainForm.Left", 0);
+    windowTop = configuration_->GetInt("MainForm.Top", 0);
+    defaultFont = configuration_->GetText("System.DefaultFont", kDefaultFont);
+}
+
+void TVeltoAccessControl::PrepareDataDirectory(const std::string& path) {
+    if (!package_.file || !document_.GetBool(kVelto, "AutoExtract", false)) return;
+    std::string folder = platform::ReplaceExtension(path, "");
+    dataDirectory_ = folder + "/";
+    if (!platform::DirectoryExists(folder)) {
+        std::string question(kCreateFolderBefore);
+        question += platform::Utf8ToCp932(dataDirectory_);
+        question += kCreateFolderAfter;
+        if (platform::ShowMessage(MessageKind::Warning, MessageButtons::YesNo, question) !=
+            MessageAnswer::Yes) {
+            return;
+        }
+        if (!platform::CreateDirectory(folder)) {
+            ShowError(kCreateFolderFailed);
+            return;
+        }
+    }
+    for (int32_t i = 0; i < package_.count; ++i) {
+        const LinkEntry* entry = Link_GetEntry(&package_, i);
+        if (!(entry->options & kLinkExtract)) continue;
+        auto relative = platform::SafeRelativePath(entry->name);
+        if (relative && !platform::FileExists(dataDirectory_ + *relative)) ExtractEntry(i);
+    }
+}
+
+bool TVeltoAccessControl::ExtractEntry(int32_t index) {
+    const LinkEntry* entry = Link_GetEntry(&package_, index);
+    if (!package_.file || !entry || Link_KindOf(entry) == 0) return false;
+    // Names that would leave the data directory are never written.
+    auto relative = platform::SafeRelativePath(entry->name);
+    if (!relative || !platform::CreateParentDirectories(dataDirectory_, *relative)) return false;
+    // Into memory first: a damaged entry must not leave a half file behind,
+    // which the next start would take for an extracted one.
+    LinkMemoryStream content;
+    if (!Link_ReadToStream(&content, index, &package_)) return false;
+    return platform::WriteFileAtomically(dataDirectory_ + *relative, content.bytes);
+}
+
+std::string TVeltoAccessControl::ResolveFile(std::string_view name) {
+    auto relative = platform::SafeRelativePath(name);
+    if (!relative) return std::string(kNoEntry);
+    if (!dataDirectory_.empty()) {
+        if (auto found = platform::FindFile(dataDirectory_, *relative)) return *found;
+    }
+    if (auto found = platform::FindFile(packageDirectory_, *relative)) return *found;
+    return std::string(kNoEntry);
+}
+
+bool TVeltoAccessControl::OpenLibrary(const std::string& path) {
+    Link_Close(&library_);
+    if (!Link_HasId(path.c_str(), "OV3LIB") || !Link_Open(path.c_str(), &library_)) return false;
+    return LoadSystemBook();
+}
+
+bool TVeltoAccessControl::LoadSystemBook() {
+    int32_t index = Link_FindIndex(&library_, "system.vf3");
+    if (index < 0) return false;
+    LinkMemoryStream text;
+    if (!Link_ReadToStream(&text, index, &library_) || text.bytes.size() > kMaxScenarioBytes) {
+        text.bytes.clear();
+    }
+    scenario::TVeltoFile system;
+    system.LoadFromText(text.bytes);
+    document_.ImportBook("_system", system);
+    return true;
+}
+
+void TVeltoAccessControl::Close() {
+    Link_Close(&package_);
+    if (!configuration_) return;
+    configuration_->SetBool("System.UseMusic", useMusic);
+    configuration_->SetBool("System.UseSound", useSound);
+    configuration_->SetBool("System.DisplayChange", displayChange);
+    configuration_->SetInt("MainForm.Left", windowLeft);
+    configuration_->SetInt("MainForm.Top", windowTop);
+    configuration_->SetText("System.DefaultFont", defaultFont);
+    configuration_.reset();
+}
+
+void TVeltoAccessControl::CloseLibrary() { Link_Close(&library_); }
+
+void TVeltoAccessControl::Jump(std::string_view book, std::string_view page) {
+    commands_.SetBook(book);
+    commands_.SetPage(page);
+    commandIndex = 0;
+}
+
+bool TVeltoAccessControl::RoomForCall() {
+    if (stack_.Depth() < kMaxCallDepth) return true;
+    Fail(kStackOverflow);
+    return false;
+}
+
+void TVeltoAccessControl::Call(std::string_view book, std::string_view page) {
+    if (!RoomForCall()) return;
+    process_.PushCall({commands_.BookName(), commands_.PageName(), commandIndex});
+    Jump(book, page);
+}
+
+void TVeltoAccessControl::InterruptCall(std::string_view book, std::string_view page) {
+    if (!RoomForCall()) return;
+    process_.SaveToStack();
+    Call(book, page);
+}
+
+bool TVeltoAccessControl::Return() {
+    auto position = process_.PopCall();
+    if (!position) return false;
+    commands_.SetBook(position->BookName);
+    commands_.SetPage(position->PageName);
+    commandIndex = position->CommandIndex;
+    return true;
+}
+
+}  // namespace storage

@@ -1,0 +1,101 @@
+// TVeltoAccessControl: everything of a game that lives in files. It opens the
+// package (an archive, an executable with an archive appended, or a plain
+// scenario text) with all its checks, merges the system library's book into
+// the scenario, keeps the data directory and extracts marked entries into it,
+// finds files on disk, and moves the play position by jump, call and return.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "graphics/Lay_ctrl.h"
+#include "scenario/Cmdctrl3.h"
+#include "scenario/Var_ctrl.h"
+#include "scenario/Velto_file.h"
+#include "scenario/Velto_proc.h"
+#include "storage/Cfg_load.h"
+#include "storage/Link_arc.h"
+
+namespace storage {
+
+// What ResolveFile answers for a file that is nowhere on disk.
+inline constexpr std::string_view kNoEntry = "No Entry";
+
+class TVeltoAccessControl {
+public:
+    // Calls nested deeper than this end the game with a message instead of
+    // growing the stack without bound.
+    static constexpr size_t kMaxCallDepth = 10000;
+
+    TVeltoAccessControl();
+    ~TVeltoAccessControl();
+    TVeltoAccessControl(const TVeltoAccessControl&) = delete;
+    TVeltoAccessControl& operator=(const TVeltoAccessControl&) = delete;
+
+    // `path` is a disk path (UTF-8). Reports failures in message boxes; a
+    // failure that ends the game also asks the application to terminate.
+    bool Open(const std::string& path);
+    bool OpenLibrary(const std::string& path);
+    // Writes the settings back and closes the package.
+    void Close();
+    void CloseLibrary();
+
+    // A file of the game on disk: the data directory first, then the
+    // package's directory. kNoEntry when it is in neither.
+    std::string ResolveFile(std::string_view name);
+
+    void Jump(std::string_view book, std::string_view page);
+    void Call(std::string_view book, std::string_view page);
+    void InterruptCall(std::string_view book, std::string_view page);
+    // False, changing nothing, when no call is on the stack.
+    bool Return();
+
+    scenario::TVeltoFile& Document() { return document_; }
+    scenario::TVeltoProcess& Process() { return process_; }
+    scenario::TVeltoProcessStack& Stack() { return stack_; }
+    scenario::TCommandCtrl& Commands() { return commands_; }
+    scenario::TVariableCtrl& Variables() { return variables_; }
+    graphics::TLayerCtrl& Layers() { return layers_; }
+    LinkReader& Package() { return package_; }
+    LinkReader& Library() { return library_; }
+
+    int32_t commandIndex = 0;
+    bool useMusic = true;
+    bool useSound = true;
+    bool displayChange = false;
+    int32_t windowLeft = 0;
+    int32_t windowTop = 0;
+    std::string defaultFont;  // CP932
+
+    const std::string& PackagePath() const { return packagePath_; }
+    const std::string& PackageDirectory() const { return packageDirectory_; }
+    // Ends in "/", or "" when the game has none.
+    const std::string& DataDirectory() const { return dataDirectory_; }
+
+private:
+    bool OpenArchive(const std::string& path);
+    bool CheckFileType();
+    void LoadConfiguration(const std::string& cfgPath);
+    void PrepareDataDirectory(const std::string& path);
+    bool ExtractEntry(int32_t index);
+    bool LoadSystemBook();
+    // False, after ending the game with a message, when the stack is full.
+    bool RoomForCall();
+
+    LinkReader package_;
+    LinkReader library_;
+    scenario::TVeltoFile document_;
+    scenario::TVeltoProcess process_;
+    scenario::TVeltoProcessStack stack_;
+    scenario::TCommandCtrl commands_;
+    scenario::TVariableCtrl variables_;
+    graphics::TLayerCtrl layers_;
+    std::unique_ptr<TConfigLoader> configuration_;
+    std::string packagePath_;
+    std::string packageDirectory_;
+    std::string dataDirectory_;
+};
+
+}  // namespace storage
