@@ -20,6 +20,8 @@ constexpr uint64_t kMinSeparatorRun = 201;
 // Piece size for copying stored bytes; larger than needed for correctness so
 // that big entries do not cost a stdio call per couple of kilobytes.
 constexpr size_t kCopyPiece = 64 * 1024;
+// Directory records read with one stdio call.
+constexpr size_t kDirectoryBatch = 256;
 
 uint32_t GetLe32(const unsigned char* bytes) {
     return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
@@ -34,10 +36,41 @@ char FoldCase(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-std::string FoldedName(const char* name) {
-    std::string folded(name);
-    std::transform(folded.begin(), folded.end(), folded.begin(), FoldCase);
-    return folded;
+uint64_t FoldedHash(const char* name) {
+    uint64_t hash = 14695981039346656037u;  // 64-bit FNV-1a
+    for (; *name != '\0'; ++name) {
+        hash ^= static_cast<unsigned char>(FoldCase(*name));
+        hash *= 1099511628211u;
+    }
+    return hash;
+}
+
+bool SameFoldedName(const char* a, const char* b) {
+    for (; FoldCase(*a) == FoldCase(*b); ++a, ++b) {
+        if (*a == '\0') return true;
+    }
+    return false;
+}
+
+// The slot that holds the first entry called `name`, or the empty slot where
+// it would go.
+size_t FindSlot(const LinkReader* reader, const char* name) {
+    size_t mask = reader->nameTable.size() - 1;
+    for (size_t slot = FoldedHash(name) & mask;; slot = (slot + 1) & mask) {
+        int32_t index = reader->nameTable[slot];
+        if (index < 0 || SameFoldedName(reader->entries[index].name, name)) return slot;
+    }
+}
+
+// At most half full, so that probes stay short and always end.
+void IndexNames(LinkReader* reader) {
+    size_t slots = 16;
+    while (slots < 2 * reader->entries.size()) slots *= 2;
+    reader->nameTable.assign(slots, -1);
+    for (int32_t i = 0; i < reader->count; ++i) {
+        size_t slot = FindSlot(reader, reader->entries[i].name);
+        if (reader->nameTable[slot] < 0) reader->nameTable[slot] = i;
+    }
 }
 
 bool FileSize(FILE* file, uint64_t& size) {
@@ -88,17 +121,19 @@ bool ReadArchiveAt(LinkReader* reader, uint64_t base) {
     uint64_t dataSize = available - directoryEnd;
 
     reader->entries.resize(reader->header.count);
-    for (LinkEntry& entry : reader->entries) {
-        unsigned char raw[kLinkEntrySize];
-        if (fread(raw, 1, sizeof raw, reader->file) != sizeof raw) return false;
-        DecodeEntry(raw, entry);
-        if (uint64_t{entry.offset} + entry.size > dataSize) return false;
+    unsigned char raw[kLinkEntrySize * kDirectoryBatch];
+    for (size_t first = 0; first < reader->entries.size(); first += kDirectoryBatch) {
+        size_t batch = std::min(kDirectoryBatch, reader->entries.size() - first);
+        if (fread(raw, kLinkEntrySize, batch, reader->file) != batch) return false;
+        for (size_t i = 0; i < batch; ++i) {
+            LinkEntry& entry = reader->entries[first + i];
+            DecodeEntry(raw + i * kLinkEntrySize, entry);
+            if (uint64_t{entry.offset} + entry.size > dataSize) return false;
+        }
     }
     reader->count = static_cast<int32_t>(reader->header.count);
     reader->dataBase = base + directoryEnd;
-    for (int32_t i = 0; i < reader->count; ++i) {
-        reader->byName.emplace(FoldedName(reader->entries[i].name), i);  // keeps the first
-    }
+    IndexNames(reader);
     return true;
 }
 
@@ -207,15 +242,8 @@ const LinkEntry* Link_GetEntry(const LinkReader* reader, int32_t index) {
 }
 
 int32_t Link_FindIndex(const LinkReader* reader, const char* name) {
-    if (!reader) return -1;
-    char folded[kLinkNameSize] = {};
-    size_t length = 0;
-    for (; name && name[length] != '\0'; ++length) {
-        if (length == kLinkNameSize - 1) return -1;  // longer than any stored name
-        folded[length] = FoldCase(name[length]);
-    }
-    auto found = reader->byName.find(std::string_view(folded, length));
-    return found == reader->byName.end() ? -1 : found->second;
+    if (!reader || reader->nameTable.empty()) return -1;
+    return reader->nameTable[FindSlot(reader, name ? name : "")];
 }
 
 const LinkEntry* Link_FindEntry(const LinkReader* reader, const char* name) {

@@ -12,10 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace storage {
@@ -76,12 +73,6 @@ private:
     FILE* file_;
 };
 
-// Lets the name index be searched with a string_view, without building a string.
-struct LinkNameHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
-};
-
 struct LinkReader {
     FILE* file = nullptr;
     int32_t count = 0;
@@ -90,8 +81,9 @@ struct LinkReader {
     int32_t current = -1;  // entry of the last seek
     LinkHeader header{};
     std::vector<LinkEntry> entries;
-    // Name with a-z upper-cased -> first index with that name, for lookups.
-    std::unordered_map<std::string, int32_t, LinkNameHash, std::equal_to<>> byName;
+    // Open-addressing table of entry indices (-1: empty slot), hashed on the
+    // name with a-z upper-cased; holds only the first entry of each name.
+    std::vector<int32_t> nameTable;
 };
 
 // Reader. Paths are disk paths (UTF-8); entry names are CP932 bytes.

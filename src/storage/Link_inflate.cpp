@@ -11,7 +11,9 @@ namespace storage {
 
 namespace {
 
-constexpr size_t kInflatePiece = 1024;
+// Input and output pieces. Inflating through 1 KiB pieces costs about a fifth
+// more time than through 64 KiB ones for the same bytes.
+constexpr size_t kInflatePiece = 64 * 1024;
 
 bool Report(const char* text) {
     platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok, text);

@@ -1,1 +1,410 @@
+#include "storage/Link_arc.h"
+
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/dialogs.h"
+#include "platform/files.h"
+
+namespace fs = std::filesystem;
+using namespace storage;
+
+namespace {
+
+std::string Le32(uint32_t value) {
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
+    return bytes;
+}
+
+std::string Padded(std::string text, size_t size) {
+    text.resize(size, '\0');
+    return text;
+}
+
+struct Item {
+    std::string name;
+    std::string stored;  // the bytes as they lie in the archive
+    uint32_t attributes = 0;
+    uint32_t options = 0;
+};
+
+// An archive laid out by hand, byte by byte.
+std::string Archive(const std::vector<Item>& items, const std::string& id = "OV3PKG",
+                    const std::string& description = "") {
+    std::string bytes = Padded(id, 8) + Padded(description, 256) + Le32(items.size());
+    uint32_t offset = 0;
+    for (const Item& item : items) {
+        bytes += Padded(item.name, 256) + Le32(item.attributes) + Le32(item.options) +
+                 Le32(offset) + Le32(item.stored.size());
+        offset += item.stored.size();
+    }
+    for (const Item& item : items) bytes += item.stored;
+    return bytes;
+}
+
+std::string Zlib(const std::string& plain) {
+    uLongf size = compressBound(plain.size());
+    std::string stream(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(stream.data()), &size,
+              reinterpret_cast<const Bytef*>(plain.data()), plain.size(), 9);
+    stream.resize(size);
+    return stream;
+}
+
+// Text that compresses, but not to nothing.
+std::string Text(size_t size) {
+    std::string text;
+    for (uint32_t i = 0; text.size() < size; ++i) text += "line " + std::to_string(i * i) + "\r\n";
+    text.resize(size);
+    return text;
+}
+
+std::pair<bool, std::string> ReadEntry(LinkReader& reader, int32_t index) {
+    LinkMemoryStream stream;
+    bool ok = Link_ReadToStream(&stream, index, &reader);
+    return {ok, stream.bytes};
+}
+
+class LinkArchive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("orv_arc_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Path(const std::string& name) { return (dir / name).string(); }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        std::ofstream(Path(name), std::ios::binary) << bytes;
+        return Path(name);
+    }
+    std::string Read(const std::string& path) {
+        return platform::ReadFile(path, 1 << 20).value_or("<missing>");
+    }
+    // Writes the archive laid out by hand and opens it.
+    bool Open(LinkReader& reader, const std::vector<Item>& items) {
+        return Link_Open(Write("archive.vp3", Archive(items)).c_str(), &reader);
+    }
+
+    fs::path dir;
+};
+
+const std::string kSeparator = std::string(255, '-') + "+";
+
+}  // namespace
+
+TEST_F(LinkArchive, ReadsPlainAndAppendedArchives) {
+    const std::string script = Text(5000);
+    const std::string picture = "\x89PNG\r\n\x1A\n picture bytes";
+    const std::string big = Text(4096);
+    const std::string bytes = Archive({
+        {"velto.vf3", Zlib(script), kLinkCompressed | 0x01000000, kLinkExtract},
+        {"empty", ""},
+        {"Data\\Pic.png", picture, 0x02000000},
+        {"big.bin", big},
+        {"last", "tail"},
+    });
+    const std::string plain = Write("game.vp3", bytes);
+    const std::string appended = Write("game.exe", "MZ stub" + kSeparator + bytes);
+
+    for (bool isAppended : {false, true}) {
+        SCOPED_TRACE(isAppended ? "appended" : "plain");
+        LinkReader reader;
+        ASSERT_TRUE(isAppended ? Link_OpenAppended(appended.c_str(), &reader)
+                               : Link_Open(plain.c_str(), &reader));
+        ASSERT_EQ(reader.count, 5);
+        EXPECT_EQ(Link_CompareId(reader.header.id, "OV3PKG"), 0);
+        EXPECT_EQ(Link_GetEntry(&reader, 0)->options, kLinkExtract);
+        EXPECT_EQ(Link_KindOf(Link_GetEntry(&reader, 0)), 0x01000000u);
+        EXPECT_EQ(Link_KindOf(Link_GetEntry(&reader, 3)), 0u);
+
+        const std::string expected[] = {script, "", picture, big, "tail"};
+        for (int32_t i = 0; i < reader.count; ++i) {
+            EXPECT_EQ(ReadEntry(reader, i), std::make_pair(true, expected[i])) << i;
+        }
+        LinkMemoryStream stream;
+        EXPECT_TRUE(Link_ReadByName(&stream, "BIG.BIN", &reader));
+        EXPECT_EQ(stream.bytes, big);
+        EXPECT_FALSE(Link_ReadByName(&stream, "missing", &reader));
+
+        // Decoders that find their own end read the file handle straight.
+        ASSERT_TRUE(Link_SeekByName(&reader, "data\\PIC.PNG"));
+        std::string direct(picture.size(), '\0');
+        ASSERT_EQ(fread(direct.data(), 1, direct.size(), reader.file), direct.size());
+        EXPECT_EQ(direct, picture);
+
+        Link_Close(&reader);
+        EXPECT_EQ(reader.file, nullptr);
+        EXPECT_EQ(Link_GetEntry(&reader, 0), nullptr);
+    }
+
+    EXPECT_TRUE(Link_HasId(plain.c_str(), "OV3PKG"));
+    EXPECT_FALSE(Link_HasId(plain.c_str(), "OV3PKGX")) << "the ID is NUL-padded";
+    EXPECT_FALSE(Link_HasId(plain.c_str(), "MZ"));
+    EXPECT_TRUE(Link_HasId(appended.c_str(), "MZ"));
+    EXPECT_FALSE(Link_HasId(Write("short", "OV3").c_str(), "OV3PKG"));
+    EXPECT_FALSE(Link_HasId(Path("missing").c_str(), "MZ"));
+}
+
+TEST_F(LinkArchive, LookupsFoldAsciiCaseAndTakeTheFirstMatch) {
+    LinkReader reader;
+    ASSERT_TRUE(Open(reader, {}));
+    EXPECT_EQ(reader.count, 0);
+    EXPECT_EQ(Link_FindIndex(&reader, "a"), -1);
+    EXPECT_EQ(Link_FindIndex(&reader, ""), -1);
+    EXPECT_EQ(Link_FindIndex(&reader, nullptr), -1);
+    EXPECT_EQ(Link_GetEntry(&reader, 0), nullptr);
+
+    const std::string unterminated(256, 'n');
+    ASSERT_TRUE(Open(reader, {
+                                 {"Readme.TXT", "1"},
+                                 {"readme.txt", "2"},
+                                 {"\x83\x61", "3"},  // the second byte is an 'a'
+                                 {"\x83\x41", "4"},
+                                 {"", "5"},
+                                 {unterminated, "6"},
+                             }));
+    EXPECT_EQ(Link_FindIndex(&reader, "readme.txt"), 0);
+    EXPECT_EQ(Link_FindEntry(&reader, "readme.TXT"), Link_GetEntry(&reader, 0));
+    EXPECT_EQ(Link_FindIndex(&reader, "\x83\x41"), 2) << "each byte is folded alone";
+    EXPECT_EQ(Link_FindIndex(&reader, "readme"), -1);
+    EXPECT_EQ(Link_FindIndex(&reader, ""), 4);
+    EXPECT_EQ(Link_FindIndex(&reader, nullptr), 4);
+    EXPECT_EQ(std::string(Link_GetEntry(&reader, 5)->name), std::string(255, 'n'));
+    EXPECT_EQ(Link_FindIndex(&reader, std::string(255, 'N').c_str()), 5);
+    EXPECT_EQ(Link_FindIndex(&reader, unterminated.c_str()), -1);
+    EXPECT_EQ(Link_GetEntry(&reader, 6), nullptr);
+    EXPECT_FALSE(Link_Seek(&reader, 6));
+    EXPECT_FALSE(Link_SeekByName(&reader, "missing"));
+    EXPECT_FALSE(ReadEntry(reader, -1).first);
+    Link_Close(&reader);
+}
+
+TEST_F(LinkArchive, ReadsNeverLeaveTheEntry) {
+    LinkReader reader;
+    ASSERT_TRUE(Open(reader, {{"first", "AAAAAA"}, {"middle", "0123456789"}, {"last", "xyz"}}));
+    char buffer[16];
+    std::memset(buffer, '#', sizeof buffer);
+    ASSERT_TRUE(Link_Seek(&reader, 1));
+    EXPECT_EQ(Link_Read(&reader, buffer, 4, 4), 2u) << "two whole items, the third is cut";
+    EXPECT_EQ(std::string(buffer, 11), "0123456789#") << "not a byte of the next entry";
+    EXPECT_EQ(Link_Read(&reader, buffer, 1, 16), 0u);
+
+    ASSERT_TRUE(Link_Seek(&reader, 1));
+    ASSERT_EQ(fseeko(reader.file, -3, SEEK_CUR), 0);
+    EXPECT_EQ(Link_Read(&reader, buffer, 1, 16), 0u) << "not a byte of the entry before";
+
+    ASSERT_TRUE(Link_Seek(&reader, 2));
+    EXPECT_EQ(Link_Read(&reader, buffer, 1, 16), 3u) << "the last entry ends at the file's end";
+    EXPECT_EQ(std::string(buffer, 3), "xyz");
+    Link_Close(&reader);
+}
+
+TEST_F(LinkArchive, RefusesDirectoriesThatDoNotFitTheFile) {
+    const std::string good = Archive({{"a", "abc"}, {"b", "de"}});
+    const size_t countAt = 264, secondSizeAt = 268 + 272 + 268, secondOffsetAt = secondSizeAt - 4;
+    auto with = [&](size_t at, uint32_t value) {
+        return std::string(good).replace(at, 4, Le32(value));
+    };
+    const std::string damaged[] = {
+        good.substr(0, 200),
+        with(countAt, 3),
+        with(countAt, 0xFFFFFFFF),
+        with(secondSizeAt, 3),
+        with(secondOffsetAt, 0xFFFFFFFF),
+        good.substr(0, good.size() - 1),
+    };
+    for (const std::string& bytes : damaged) {
+        LinkReader reader;
+        EXPECT_FALSE(Link_Open(Write("bad.vp3", bytes).c_str(), &reader));
+        EXPECT_FALSE(
+            Link_OpenAppended(Write("bad.exe", "MZ" + kSeparator + bytes).c_str(), &reader));
+        EXPECT_EQ(reader.file, nullptr);
+        EXPECT_EQ(reader.count, 0);
+        EXPECT_TRUE(reader.entries.empty() && reader.nameTable.empty());
+    }
+
+    // A "+" ends the separator only after at least 201 dashes.
+    const std::pair<std::string, bool> separators[] = {
+        {std::string(200, '-') + "+", false},
+        {std::string(201, '-') + "+", true},
+        {std::string(150, '-') + "+" + std::string(60, '-') + "+", false},
+        {"", false},
+    };
+    for (const auto& [separator, found] : separators) {
+        LinkReader reader;
+        EXPECT_EQ(Link_OpenAppended(Write("sep.exe", "MZ" + separator + good).c_str(), &reader),
+                  found)
+            << separator.size();
+        EXPECT_EQ(reader.count, found ? 2 : 0);
+        Link_Close(&reader);
+    }
+    LinkReader reader;
+    EXPECT_FALSE(Link_Open(Path("missing.vp3").c_str(), &reader));
+}
+
+TEST_F(LinkArchive, DamagedCompressedEntriesFailWithOneMessage) {
+    platform::ScopedMessageRecorder boxes;
+    auto failsOnce = [&](LinkReader& reader, int32_t index) {
+        boxes.Clear();
+        bool failed = !ReadEntry(reader, index).first;
+        return failed && boxes.Records().size() == 1 &&
+               boxes.Records()[0].kind == platform::MessageKind::Error &&
+               boxes.Records()[0].buttons == platform::MessageButtons::Ok &&
+               boxes.Records()[0].text == "zlib decompress fail";
+    };
+
+    const std::string exact = Text(3 * 1024);
+    const std::string stream = Zlib(exact);
+    const std::string cut = stream.substr(0, stream.size() - 5);
+    LinkReader reader;
+    ASSERT_TRUE(Open(reader, {
+                                 {"empty", "", kLinkCompressed},
+                                 {"exact", stream, kLinkCompressed},
+                                 // the rest of the stream follows as the next entry
+                                 {"cut", cut, kLinkCompressed},
+                                 {"rest", stream.substr(cut.size())},
+                             }));
+    EXPECT_TRUE(failsOnce(reader, 0));
+    EXPECT_EQ(ReadEntry(reader, 1), std::make_pair(true, exact));
+    EXPECT_TRUE(failsOnce(reader, 2));
+
+    // Broken and odd streams from zlib's own tests. Only complete zlib-format
+    // streams inflate; raw deflate and gzip data are not zlib streams.
+    std::ifstream index(std::string(ORV_TEST_DATA) + "/zlib/index.tsv");
+    std::string line;
+    std::getline(index, line);
+    std::vector<Item> items;
+    std::vector<bool> completes;
+    while (std::getline(index, line)) {
+        std::istringstream row(line);
+        std::vector<std::string> field;  // file, call, format, windowBits, expected result ...
+        for (std::string text; std::getline(row, text, '\t');) field.push_back(text);
+        ASSERT_GE(field.size(), 5u);
+        auto data = platform::ReadFile(std::string(ORV_TEST_DATA) + "/zlib/" + field[0], 1 << 16);
+        ASSERT_TRUE(data) << field[0];
+        items.push_back({field[0], *data, kLinkCompressed});
+        completes.push_back(field[2] == "zlib" && field[3] == "15" && field[4] == "Z_STREAM_END");
+    }
+    ASSERT_EQ(items.size(), 46u);
+    ASSERT_TRUE(Open(reader, items));
+    for (int32_t i = 0; i < reader.count; ++i) {
+        SCOPED_TRACE(items[i].name);
+        if (completes[i]) {
+            EXPECT_TRUE(ReadEntry(reader, i).first);
+        } else {
+            EXPECT_TRUE(failsOnce(reader, i));
+        }
+    }
+    Link_Close(&reader);
+}
+
+TEST_F(LinkArchive, InflatedSizeIsBoundedByDeflatesRatio) {
+    EXPECT_EQ(Link_InflateBound(0), kLinkExpansionSlack);
+    EXPECT_EQ(Link_InflateBound(1000), 1000 * kLinkMaxExpansion + kLinkExpansionSlack);
+    EXPECT_EQ(Link_InflateBound(0xFFFFFFFF), uint64_t{1} << 30);
+
+    const std::string zeros(64 << 20, '\0');
+    const std::string stream = Zlib(zeros);
+    LinkReader reader;
+    ASSERT_TRUE(Open(reader, {{"zeros", stream, kLinkCompressed}}));
+    auto [ok, bytes] = ReadEntry(reader, 0);
+    EXPECT_TRUE(ok) << "stored in " << stream.size() << " bytes";
+    EXPECT_TRUE(bytes == zeros);
+
+    platform::ScopedMessageRecorder boxes;
+    LinkMemoryStream limited;
+    ASSERT_TRUE(Link_Seek(&reader, 0));
+    EXPECT_TRUE(Link_InflateWithin(&limited, &reader, zeros.size()));
+    ASSERT_TRUE(Link_Seek(&reader, 0));
+    EXPECT_FALSE(Link_InflateWithin(&limited, &reader, zeros.size() - 1));
+    ASSERT_EQ(boxes.Records().size(), 1u);
+    EXPECT_EQ(boxes.Records()[0].text, "zlib decompress fail");
+    Link_Close(&reader);
+}
+
+TEST_F(LinkArchive, WriterLaysOutEntriesExactly) {
+    char id[8];
+    Link_SetId(id, "ABCDEFGHIJ");
+    EXPECT_EQ(std::string(id, 8), "ABCDEFGH");
+    EXPECT_EQ(Link_CompareId(id, "ABCDEFGHXY"), 0) << "at most eight characters count";
+    Link_SetId(id, "OV3PKG");
+    EXPECT_EQ(std::string(id, 8), std::string("OV3PKG\0\0", 8));
+    EXPECT_EQ(Link_CompareId(id, "OV3LIB"), 1);
+
+    LinkWriter writer;
+    LinkW_Init(&writer);
+    const std::string out = Path("out.vp3");
+    ASSERT_TRUE(
+        LinkW_CreateWith(&writer, out.c_str(), Path("h.tmp").c_str(), Path("d.tmp").c_str()));
+    ASSERT_TRUE(LinkW_BeginEntry(&writer, "velto.vf3"));
+    EXPECT_EQ(LinkW_Write(&writer, "abc", 1, 3), 3u);
+    EXPECT_EQ(LinkW_Write(&writer, "de", 2, 1), 1u);
+    EXPECT_TRUE(LinkW_EndEntry(&writer));
+    LinkW_SetDefaultKind(&writer);
+    EXPECT_TRUE(LinkW_AddFile(&writer, Write("src.bin", "file bytes").c_str(), "Data\\a.bin"));
+    EXPECT_FALSE(LinkW_AddFile(&writer, Path("missing").c_str(), "b"));
+    ASSERT_TRUE(LinkW_BeginEntry(&writer, "opt"));
+    writer.entry.options = kLinkExtract;
+    EXPECT_TRUE(LinkW_EndEntry(&writer));
+    EXPECT_FALSE(LinkW_BeginEntry(&writer, std::string(256, 'x').c_str()));
+    EXPECT_EQ(LinkW_Write(&writer, "x", 1, 1), 0u);
+    EXPECT_FALSE(LinkW_EndEntry(&writer));
+    ASSERT_TRUE(LinkW_BeginEntry(&writer, std::string(255, 'y').c_str()));
+    EXPECT_TRUE(LinkW_EndEntry(&writer));
+    ASSERT_TRUE(LinkW_Finish(&writer));
+
+    EXPECT_EQ(Read(out), Archive({{"velto.vf3", "abcde"},
+                                  {"Data\\a.bin", "file bytes", kLinkKindMask},
+                                  {"opt", "", kLinkKindMask, kLinkExtract},
+                                  {std::string(255, 'y'), "", kLinkKindMask}},
+                                 "LINKAGE", "Create by \"Linkage file unit Rev.8f\""));
+    EXPECT_FALSE(fs::exists(Path("h.tmp")) || fs::exists(Path("d.tmp")));
+}
+
+TEST_F(LinkArchive, CopiesEntriesIntoSelfRunningPackages) {
+    const std::string script = Text(2000);
+    const std::string stream = Zlib(script);
+    LinkReader source;
+    ASSERT_TRUE(
+        Open(source, {{"a", "plain"}, {"Script.vf3", stream, kLinkCompressed | kLinkKindMask, 7}}));
+
+    LinkWriter writer;
+    LinkW_Init(&writer);
+    Link_SetId(writer.header.id, "OV3PKG");
+    const std::string out = Path("game.exe");
+    ASSERT_TRUE(
+        LinkW_CreateWith(&writer, out.c_str(), Path("h.tmp").c_str(), Path("d.tmp").c_str()));
+    ASSERT_TRUE(LinkW_WriteStub(&writer, Write("stub", std::string("MZ\x90\0stub", 7)).c_str()));
+    EXPECT_TRUE(LinkW_CopyEntry(&source, &writer, "script.VF3", "velto.vf3"));
+    EXPECT_FALSE(LinkW_CopyEntry(&source, &writer, "missing", "x"));
+    EXPECT_TRUE(LinkW_CopyEntry(&source, &writer, "A", "a"));
+    ASSERT_TRUE(LinkW_Finish(&writer));
+    Link_Close(&source);
+
+    EXPECT_TRUE(Link_HasId(out.c_str(), "MZ"));
+    LinkReader copy;
+    ASSERT_TRUE(Link_OpenAppended(out.c_str(), &copy));
+    ASSERT_EQ(copy.count, 2);
+    EXPECT_EQ(Link_CompareId(copy.header.id, "OV3PKG"), 0);
+    const LinkEntry* entry = Link_GetEntry(&copy, 0);
+    EXPECT_STREQ(entry->name, "velto.vf3");
+    EXPECT_EQ(entry->attributes, kLinkCompressed | kLinkKindMask);
+    EXPECT_EQ(entry->options, 0x7u);
+    std::string stored(stream.size(), '\0');
+    ASSERT_TRUE(Link_Seek(&copy, 0));
+    EXPECT_EQ(Link_Read(&copy, stored.data(), 1, stored.size()), stream.size());
+    EXPECT_EQ(stored, stream) << "compressed bytes are copied as they are";
+    EXPECT_EQ(ReadEntry(copy, 0), std::make_pair(true, script));
+    EXPECT_EQ(ReadEntry(copy, 1), std::make_pair(true, std::string("plain")));
+    Link_Close(&copy);
+}
