@@ -1,0 +1,305 @@
+// Whole scenarios played by the headless runner: traces, message logs and
+// variable dumps are what a game author's regression test would check.
+#include "shell/Headless.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/encoding.h"
+#include "storage/Link_arc.h"
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+Lines ReadLines(const fs::path& path) {
+    Lines lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A scenario file as the authoring tool writes it: CP932, CR LF.
+std::string ScenarioText(const std::string& utf8) {
+    std::string text;
+    std::istringstream in(utf8);
+    for (std::string line; std::getline(in, line);) text += line + "\r\n";
+    return platform::Utf8ToCp932(text);
+}
+
+struct Outcome {
+    int status;
+    Lines trace;
+    Lines messages;
+    Lines vars;
+};
+
+class Headless : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("orv_headless_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        WriteLibrary();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    void WriteLibrary() {
+        WriteFile(dir_ / "system.vf3", ScenarioText("/// system\n<Book=\"_system\">\n"
+                                                    "<Page=\"_init\">\n@Return\n<Page End>\n"
+                                                    "<Book End>\n"));
+        storage::LinkWriter writer;
+        storage::LinkW_Init(&writer);
+        storage::Link_SetId(writer.header.id, "OV3LIB");
+        std::string out = (dir_ / "veltort3.vlb").string();
+        ASSERT_TRUE(storage::LinkW_CreateWith(&writer, out.c_str(), (dir_ / "h.tmp").c_str(),
+                                              (dir_ / "d.tmp").c_str()));
+        ASSERT_TRUE(storage::LinkW_AddFile(&writer, (dir_ / "system.vf3").c_str(), "system.vf3"));
+        ASSERT_TRUE(storage::LinkW_Finish(&writer));
+    }
+
+    // A plain scenario package starting at book "b", page "p".
+    std::string Game(const std::string& pages, const std::string& velto = "") {
+        std::string path = (dir_ / "game.vp3").string();
+        WriteFile(path, ScenarioText("/// test game\n<Head=\"Velto\">\nFileType=OV3\n"
+                                     "StartBook=b\nStartPage=p\n" + velto + "<Head End>\n"
+                                     "<Book=\"b\">\n" + pages + "<Book End>\n"));
+        return path;
+    }
+
+    Outcome Play(const std::string& package, const std::string& input = "",
+                 uint32_t maxTime = 3'600'000) {
+        shell::HeadlessOptions options;
+        options.packagePath = package;
+        options.libraryPath = (dir_ / "veltort3.vlb").string();
+        options.tracePath = (dir_ / "trace.txt").string();
+        options.messagesPath = (dir_ / "messages.txt").string();
+        options.dumpVarsPath = (dir_ / "vars.txt").string();
+        options.seed = 1;
+        options.maxTime = maxTime;
+        if (!input.empty()) {
+            options.inputPath = (dir_ / "input.txt").string();
+            WriteFile(options.inputPath, input);
+        }
+        int status = shell::RunHeadless(options);
+        return {status, ReadLines(options.tracePath), ReadLines(options.messagesPath),
+                ReadLines(options.dumpVarsPath)};
+    }
+
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(Headless, ConditionsJumpsAndCallsFollowTheScenario) {
+    Outcome run = Play(Game(R"(<Page="p">
+ValueCtrl.ValueVar=%n%
+ValueCtrl.LeftValue=3
+ValueCtrl.RightValue=4
+ValueCtrl.Calc=Add
+@ValueCtrl
+if.Variable1=%n%
+if.Variable2=7
+if.Compare=Unequal
+@if
+if.Variable1=1
+if.Variable2=1
+@if
+@rem
+@endif
+@else
+if.VariableType=Text
+if.Variable1=名前は$name$です
+if.Variable2=太郎
+if.Compare=in
+@if
+@rem
+@else
+Call.BookName=b
+Call.PageName=sub
+@Call
+@endif
+@endif
+Move.BookName=b
+Move.PageName=end
+@Move
+<Page End>
+<Page="sub">
+StringCtrl.StringVar=$name$
+StringCtrl.Text=太郎%n%
+@StringCtrl
+@Return
+<Page End>
+<Page="end">
+@Return
+<Page End>
+)"));
+    EXPECT_EQ(run.status, shell::kExitDone);
+    EXPECT_EQ(run.trace, (Lines{
+                             "200 _system/_init#0 @Return",
+                             "200 b/p#0 @ValueCtrl",
+                             "200 b/p#1 @if",  // false: past the nested if and the else
+                             "200 b/p#6 @if",  // "" does not hold 太郎 yet
+                             "200 b/p#9 @Call",
+                             "200 b/sub#0 @StringCtrl",
+                             "200 b/sub#1 @Return",
+                             "200 b/p#10 @endif",
+                             "200 b/p#11 @endif",
+                             "200 b/p#12 @Move",
+                             "200 b/end#0 @Return",
+                         }));
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_EQ(run.messages[0],
+              "warning ok ok スタックアンダーフローです。\\nサブルーチンコールが行われていないのに"
+              "\\n復帰しようとしました。");
+    EXPECT_EQ(run.vars, (Lines{"ValueFlag:n=7", "StringFlag:name=太郎7"}));
+}
+
+TEST_F(Headless, WaitsEndOnTheirTimerOrOnALeftClick) {
+    std::string game = Game(R"(<Page="p">
+Wait.TimeBreak=1
+Wait.Time=1000
+@Wait
+Wait.TimeBreak=1
+Wait.Time=0
+@Wait
+@Effect
+Wait.InputBreak=1
+Wait.Input=Keypress
+@Wait
+@rem
+Wait.InputBreak=1
+Wait.Input=Clickable
+@Wait
+<Page End>
+)");
+    Outcome run = Play(game, "sleep 1000\nrclick 5 5\nclick 10 20\n");
+    EXPECT_EQ(run.status, shell::kExitStuck) << "only a button could end the last wait";
+    EXPECT_EQ(run.trace, (Lines{
+                             "200 _system/_init#0 @Return",
+                             "200 b/p#0 @Wait",
+                             "1200 b/p#1 @Wait",  // a timed wait of 0 runs on at once
+                             "1200 b/p#2 @Effect",
+                             "1400 b/p#3 @Wait",
+                             "1800 b/p#4 @rem",  // the right click at 1400 did nothing
+                             "1800 b/p#5 @Wait",
+                         }));
+
+    run = Play(game, "close\n");
+    EXPECT_EQ(run.status, shell::kExitDone);
+    EXPECT_EQ(run.trace.size(), 2u) << "closed during the first wait";
+}
+
+TEST_F(Headless, ArithmeticWrapsAndReportsDivisionByZero) {
+    Outcome run = Play(Game(R"(<Page="p">
+ValueCtrl.ValueVar=%div%
+ValueCtrl.LeftValue=-7
+ValueCtrl.RightValue=2
+ValueCtrl.Calc=Div
+@ValueCtrl
+ValueCtrl.ValueVar=%mod%
+ValueCtrl.LeftValue=-7
+ValueCtrl.RightValue=2
+ValueCtrl.Calc=Mod
+@ValueCtrl
+ValueCtrl.ValueVar=%mul%
+ValueCtrl.LeftValue=65536
+ValueCtrl.RightValue=65536
+ValueCtrl.Calc=Mul
+@ValueCtrl
+ValueCtrl.ValueVar=%min%
+ValueCtrl.LeftValue=-2147483648
+ValueCtrl.RightValue=-1
+ValueCtrl.Calc=Div
+@ValueCtrl
+ValueCtrl.ValueVar=%other%
+ValueCtrl.LeftValue=x
+ValueCtrl.RightValue=5
+ValueCtrl.Calc=Pow
+@ValueCtrl
+ValueCtrl.ValueVar=%div%
+ValueCtrl.LeftValue=1
+ValueCtrl.RightValue=%zero%
+ValueCtrl.Calc=Mod
+@ValueCtrl
+@rem
+<Page End>
+)"));
+    EXPECT_EQ(run.status, shell::kExitDone);
+    EXPECT_EQ(run.vars, (Lines{"ValueFlag:div=-3", "ValueFlag:mod=-1", "ValueFlag:mul=0",
+                               "ValueFlag:min=-2147483648", "ValueFlag:other=0"}));
+    EXPECT_EQ(run.messages, Lines{"plain ok ok debug: error report:\\n ０で除算しました"});
+    EXPECT_EQ(run.trace.back(), "400 b/p#6 @rem") << "the failed command ends the tick";
+}
+
+TEST_F(Headless, TextInputAndSystemCommands) {
+    std::string game = Game(R"(<Page="p">
+StringCtrl.StringVar=$name$
+StringCtrl.Text=名無し
+@StringCtrl
+StringInput.StringVar=$name$
+StringInput.Text=お名前は？
+StringInput.Caption=入力
+@StringInput
+StringInput.StringVar=$second$
+@StringInput
+System.Command=MessageSkip
+@System
+System.Command=messageskip
+@System
+@SaveCtrl
+<Page End>
+)");
+    Outcome run = Play(game, "input 花子\n");
+    EXPECT_EQ(run.vars, (Lines{"StringFlag:name=花子", "StringFlag:second="}));
+    EXPECT_EQ(run.messages,
+              (Lines{"plain ok ok debug: error report:\\n不明なシステムコマンド「messageskip」"
+                     "が発行されました",
+                     "plain ok ok debug error : unknown command - MainLoop_Step()"}));
+    run = Play(game, "cancel\n");
+    EXPECT_EQ(run.vars, (Lines{"StringFlag:name=名無し", "StringFlag:second="}));
+}
+
+TEST_F(Headless, OpeningFailuresAndRunawayScenarios) {
+    Outcome run = Play((dir_ / "missing.vp3").string());
+    EXPECT_EQ(run.status, shell::kExitError);
+    ASSERT_EQ(run.messages.size(), 1u);
+    EXPECT_EQ(run.messages[0], "error ok ok " + (dir_ / "missing.vp3").string() + "が見つかりません");
+    EXPECT_TRUE(run.trace.empty());
+
+    std::string game = Game("<Page=\"p\">\n@rem\n<Page End>\n", "CommandVersion=17\n");
+    run = Play(game, "answer abort\n");
+    EXPECT_EQ(run.status, shell::kExitError);
+    EXPECT_EQ(run.messages.size(), 1u);
+    run = Play(game);
+    EXPECT_EQ(run.status, shell::kExitDone) << "Ignore goes on";
+
+    fs::remove(dir_ / "veltort3.vlb");
+    run = Play(game);
+    EXPECT_EQ(run.trace, Lines{"200 b/p#0 @rem"}) << "no system page without the library";
+    EXPECT_EQ(run.messages.back(),
+              "error ok ok Veltoライブラリが開けません\\r\\nCan't open - \"veltort3.vlb\"");
+    WriteLibrary();
+
+    // A loop without waits still ends at the time limit.
+    run = Play(Game("<Page=\"p\">\nMove.BookName=b\nMove.PageName=p\n@Move\n<Page End>\n"), "",
+               5000);
+    EXPECT_EQ(run.status, shell::kExitStuck);
+
+    // So does a call chain that never returns, with a message.
+    run = Play(Game("<Page=\"p\">\nCall.BookName=b\nCall.PageName=p\n@Call\n<Page End>\n"));
+    EXPECT_EQ(run.status, shell::kExitError);
+    EXPECT_EQ(run.messages.back(),
+              "error ok ok スタックオーバーフローです。\\nサブルーチンコールが深すぎます。");
+}
