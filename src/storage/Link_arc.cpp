@@ -17,8 +17,8 @@ constexpr const char* kDataTempName = "$LDTEMP$.TMP";
 constexpr size_t kSeparatorDashes = 255;
 constexpr uint64_t kMinSeparatorRun = 201;
 
-// Piece size for copying stored bytes; larger than needed for correctness so
-// that big entries do not cost a stdio call per couple of kilobytes.
+// Piece size for copying and scanning files; large, so that big entries do not
+// cost a stdio call per couple of kilobytes.
 constexpr size_t kCopyPiece = 64 * 1024;
 // Directory records read with one stdio call.
 constexpr size_t kDirectoryBatch = 256;
@@ -111,7 +111,7 @@ void EncodeEntry(const LinkEntry& entry, unsigned char* raw) {
 // Reads the header and the directory of the archive starting at `base`,
 // refusing a directory or an entry that reaches past the end of the file.
 bool ReadArchiveAt(LinkReader* reader, uint64_t base) {
-    if (base > reader->fileSize || fseeko(reader->file, static_cast<off_t>(base), SEEK_SET) != 0 ||
+    if (fseeko(reader->file, static_cast<off_t>(base), SEEK_SET) != 0 ||
         !ReadHeader(reader->file, reader->header)) {
         return false;
     }
@@ -140,7 +140,7 @@ bool ReadArchiveAt(LinkReader* reader, uint64_t base) {
 // The position just after the separator's "+", or false when there is none.
 bool FindSeparatorEnd(FILE* file, uint64_t& base) {
     if (fseeko(file, 0, SEEK_SET) != 0) return false;
-    unsigned char buffer[64 * 1024];
+    unsigned char buffer[kCopyPiece];
     uint64_t position = 0;
     uint64_t dashes = 0;
     size_t got;

@@ -91,7 +91,8 @@ bool Link_Open(const char* path, LinkReader* reader);
 bool Link_OpenAppended(const char* path, LinkReader* reader);
 void Link_Close(LinkReader* reader);
 const LinkEntry* Link_GetEntry(const LinkReader* reader, int32_t index);
-// Names match ignoring the case of ASCII letters; the first match wins.
+// Names match ignoring the case of ASCII letters; the first match wins. A null
+// name is the empty name.
 int32_t Link_FindIndex(const LinkReader* reader, const char* name);
 const LinkEntry* Link_FindEntry(const LinkReader* reader, const char* name);
 bool Link_Seek(LinkReader* reader, int32_t index);
@@ -111,6 +112,7 @@ bool Link_HasId(const char* path, const char* text);
 // failures are reported in an error box. Output beyond Link_InflateBound of the
 // entry's stored size counts as a damaged stream.
 bool Link_Inflate(LinkStream* stream, LinkReader* reader);
+// The same with the bound on the output given.
 bool Link_InflateWithin(LinkStream* stream, LinkReader* reader, uint64_t maxBytes);
 uint64_t Link_InflateBound(uint32_t storedSize);
 
@@ -128,6 +130,8 @@ struct LinkWriter {
 };
 
 void LinkW_Init(LinkWriter* writer);
+// Opens the output and two temporary files, "$LHTEMP$.TMP" and "$LDTEMP$.TMP" in
+// the current directory; LinkW_CreateWith places them elsewhere.
 bool LinkW_Create(LinkWriter* writer, const char* path);
 bool LinkW_CreateWith(LinkWriter* writer, const char* path, const char* headerTempPath,
                       const char* dataTempPath);
@@ -142,7 +146,11 @@ size_t LinkW_Write(LinkWriter* writer, const void* buffer, size_t itemSize, size
 bool LinkW_EndEntry(LinkWriter* writer);
 bool LinkW_AddFile(LinkWriter* writer, const char* path, const char* name);
 bool LinkW_CopyEntry(LinkReader* reader, LinkWriter* writer, const char* name, const char* newName);
+// Copies a whole file (an executable) and the separator into the output, ahead
+// of the archive that LinkW_Finish writes.
 bool LinkW_WriteStub(LinkWriter* writer, const char* path);
+// Writes the archive, closes the files and removes the temporary ones; false
+// when any write since LinkW_CreateWith went wrong.
 bool LinkW_Finish(LinkWriter* writer);
 
 }  // namespace storage
