@@ -53,8 +53,9 @@ fuzz: $(FUZZ_DIR)/build.ninja
 deps:
 	@if [ "$$(id -u)" -eq 0 ]; then scripts/install-deps.sh; fi
 
+# Until the game window exists the demo plays headless, printing each command.
 run: deps build
-	$(BUILD_DIR)/orvanta3 $(BUILD_DIR)/demo.vp3
+	$(BUILD_DIR)/orvanta3 --headless --trace - $(BUILD_DIR)/demo.vp3
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
