@@ -76,7 +76,9 @@ bool DirectoryExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool CreateDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool CreateDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
 
 bool CreateParentDirectories(const std::string& base, const std::string& relative) {
     for (size_t slash = relative.find('/'); slash != std::string::npos;
@@ -100,6 +102,15 @@ std::string ReplaceExtension(const std::string& path, std::string_view extension
     return result.append(extension);
 }
 
+namespace {
+
+// Second byte of a two-byte CP932 character.
+bool IsCp932TrailByte(unsigned char c) {
+    return c >= 0x40 && c <= 0xFC && c != 0x7F;
+}
+
+}  // namespace
+
 std::optional<std::string> SafeRelativePath(std::string_view cp932Name) {
     if (cp932Name.empty() || cp932Name[0] == '\\' || cp932Name[0] == '/') return std::nullopt;
     if (cp932Name.size() >= 2 && cp932Name[1] == ':') return std::nullopt;
@@ -107,12 +118,16 @@ std::optional<std::string> SafeRelativePath(std::string_view cp932Name) {
     size_t start = 0;
     while (start <= cp932Name.size()) {
         // A separator is a backslash or "/" byte that is not the trail byte of a
-        // two-byte character (several kanji end in 0x5C).
+        // two-byte character (several kanji end in 0x5C). A lead byte takes only
+        // a byte that can be a trail: the conversion keeps a "/" after a lone
+        // lead byte, so it must split here too or ".." would slip through.
         size_t end = start;
         while (end < cp932Name.size() && cp932Name[end] != '\\' && cp932Name[end] != '/') {
-            end += IsCp932LeadByte(static_cast<unsigned char>(cp932Name[end])) ? 2 : 1;
+            bool pair = end + 1 < cp932Name.size() &&
+                        IsCp932LeadByte(static_cast<unsigned char>(cp932Name[end])) &&
+                        IsCp932TrailByte(static_cast<unsigned char>(cp932Name[end + 1]));
+            end += pair ? 2 : 1;
         }
-        end = std::min(end, cp932Name.size());
         std::string_view part = cp932Name.substr(start, end - start);
         if (part == "..") return std::nullopt;
         if (!part.empty() && part != ".") {
@@ -161,7 +176,8 @@ std::optional<std::string> FindFile(const std::string& base, const std::string& 
     size_t start = 0;
     while (start < relative.size()) {
         size_t end = std::min(relative.find('/', start), relative.size());
-        auto found = FindEntryIgnoringCase(path, std::string_view(relative).substr(start, end - start));
+        auto found =
+            FindEntryIgnoringCase(path, std::string_view(relative).substr(start, end - start));
         if (!found) return std::nullopt;
         path += *found;
         if (end < relative.size()) path += '/';
