@@ -11,9 +11,6 @@
 namespace scenario {
 namespace {
 
-// "ファイルが破損しています\r\n"
-constexpr std::string_view kFileDamaged =
-    "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x94j\x91\xB9\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\r\n";
 // "ファイル内に未知のブロックが存在します\r\nファイル保護のため処理を停止します\r\n"
 constexpr std::string_view kUnknownBlockReport =
     "\x83t\x83@\x83" "C\x83\x8B\x93\xE0\x82\xC9\x96\xA2\x92m\x82\xCC\x83u\x83\x8D\x83" "b\x83N"
@@ -29,7 +26,7 @@ constexpr std::string_view kBanner2 = "/// Edit with care: the player reads this
 constexpr int32_t kKeyMapMinLines = 16;
 
 void ReportDamage(std::string_view what) {
-    std::string text(kFileDamaged);
+    std::string text(kFileDamagedMessage);
     text += what;
     platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok, text);
 }

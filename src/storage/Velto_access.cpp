@@ -25,9 +25,6 @@ constexpr std::string_view kWrongId =
     "\x83t\x83@\x83" "C\x83\x8B\x82\xCC\x83w\x83" "b\x83_ID\x82\xAA\x88\xE1\x82\xA2\x82\xDC\x82\xB7\x81"
     "B\n\x82\xB1\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xCDOrvanta\x82R\x82\xC5\x97\x98\x97p\x82\xC5\x82"
     "\xAB\x82\xE9\x83t\x83@\x83" "C\x83\x8B\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1";
-// "ファイルが破損しています\r\n"
-constexpr std::string_view kDamaged =
-    "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x94j\x91\xB9\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\r\n";
 // "ファイルタイプが違います\nこのファイルは正常に読み込めないかもしれません"
 constexpr std::string_view kWrongFileType =
     "\x83t\x83@\x83" "C\x83\x8B\x83^\x83" "C\x83v\x82\xAA\x88\xE1\x82\xA2\x82\xDC\x82\xB7\n\x82\xB1\x82"
@@ -138,7 +135,7 @@ bool TVeltoAccessControl::OpenArchive(const std::string& path) {
     } else if (Link_HasId(path.c_str(), "///")) {
         auto text = platform::ReadFile(path, kMaxScenarioBytes);
         if (!text) {
-            Fail(std::string(kDamaged) + platform::Utf8ToCp932(path));
+            Fail(std::string(scenario::kFileDamagedMessage) + platform::Utf8ToCp932(path));
             return false;
         }
         document_.LoadFromText(*text);
@@ -150,7 +147,7 @@ bool TVeltoAccessControl::OpenArchive(const std::string& path) {
     // A directory that does not fit the file, or an executable without an
     // archive behind it: nothing in it could be trusted.
     if (!opened) {
-        Fail(std::string(kDamaged) + platform::Utf8ToCp932(path));
+        Fail(std::string(scenario::kFileDamagedMessage) + platform::Utf8ToCp932(path));
         return false;
     }
     LinkMemoryStream scenario;
