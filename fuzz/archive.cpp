@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/dialogs.h"
+#include "quiet_boxes.h"
 #include "storage/Link_arc.h"
 
 using namespace storage;
@@ -79,13 +79,8 @@ void ReadEverything(LinkReader& reader, std::string_view input, const char* name
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static platform::RecordingMessageBoxes* boxes = [] {
-        auto* recorder = new platform::RecordingMessageBoxes;
-        platform::SetMessageBoxBackend(recorder);
-        return recorder;
-    }();
     static const ScratchFile scratch;
-    boxes->Clear();
+    ClearMessageBoxes();
 
     std::string_view input(reinterpret_cast<const char*>(data), size);
     scratch.Write(input);

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/dialogs.h"
+#include "quiet_boxes.h"
 #include "scenario/Cmd_obj.h"
 #include "scenario/Cmdctrl3.h"
 #include "scenario/Text_util.h"
@@ -233,12 +233,7 @@ void CheckIndexAgainstFresh(const TVeltoFile& doc) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static platform::RecordingMessageBoxes* boxes = [] {
-        auto* recorder = new platform::RecordingMessageBoxes;
-        platform::SetMessageBoxBackend(recorder);
-        return recorder;
-    }();
-    boxes->Clear();
+    ClearMessageBoxes();
 
     std::string_view input(reinterpret_cast<const char*>(data), size);
     TVeltoFile doc;
