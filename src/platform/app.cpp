@@ -1,5 +1,8 @@
 #include "platform/app.h"
 
+#include <chrono>
+#include <thread>
+
 #include "platform/clock.h"
 #include "platform/headless.h"
 
@@ -35,9 +38,8 @@ void HeadlessApplication::WaitForEvents(uint32_t deadline) {
     if (IsVirtualClock()) {
         SetVirtualTick(deadline);
     } else {
-        // Only tests run headless on the real clock; they never wait long.
-        while (!TickReached(TickCount(), deadline)) {
-        }
+        auto remaining = static_cast<int32_t>(deadline - TickCount());
+        if (remaining > 0) std::this_thread::sleep_for(std::chrono::milliseconds(remaining));
     }
 }
 
