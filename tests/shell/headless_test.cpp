@@ -3,37 +3,27 @@
 #include "shell/Headless.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include "common/test_files.h"
+#include "common/test_package.h"
 
-#include "platform/encoding.h"
-#include "storage/Link_arc.h"
-
-namespace fs = std::filesystem;
+using namespace testkit;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-Lines ReadLines(const fs::path& path) {
-    Lines lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // A scenario file as the authoring tool writes it: CP932, CR LF.
 std::string ScenarioText(const std::string& utf8) {
     std::string text;
-    std::istringstream in(utf8);
-    for (std::string line; std::getline(in, line);) text += line + "\r\n";
-    return platform::Utf8ToCp932(text);
+    for (const std::string& line : SplitLines(utf8)) text += line + "\r\n";
+    return Cp932(text);
+}
+
+// One @ValueCtrl: variable = left calc right.
+std::string Calc(const std::string& variable, const std::string& left, const std::string& calc,
+                 const std::string& right) {
+    return "ValueCtrl.ValueVar=" + variable + "\nValueCtrl.LeftValue=" + left +
+           "\nValueCtrl.RightValue=" + right + "\nValueCtrl.Calc=" + calc + "\n@ValueCtrl\n";
 }
 
 struct Outcome {
@@ -43,73 +33,48 @@ struct Outcome {
     Lines vars;
 };
 
-class Headless : public ::testing::Test {
+class Headless : public TempDirTest {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("orv_headless_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        WriteLibrary();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    void WriteLibrary() {
-        WriteFile(dir_ / "system.vf3", ScenarioText("/// system\n<Book=\"_system\">\n"
-                                                    "<Page=\"_init\">\n@Return\n<Page End>\n"
-                                                    "<Book End>\n"));
-        storage::LinkWriter writer;
-        storage::LinkW_Init(&writer);
-        storage::Link_SetId(writer.header.id, "OV3LIB");
-        std::string out = (dir_ / "veltort3.vlb").string();
-        ASSERT_TRUE(storage::LinkW_CreateWith(&writer, out.c_str(), (dir_ / "h.tmp").c_str(),
-                                              (dir_ / "d.tmp").c_str()));
-        ASSERT_TRUE(storage::LinkW_AddFile(&writer, (dir_ / "system.vf3").c_str(), "system.vf3"));
-        ASSERT_TRUE(storage::LinkW_Finish(&writer));
+        TempDirTest::SetUp();
+        Write("veltort3.vlb",
+              PackageBytes({{"system.vf3", ScenarioText("/// system\n<Book=\"_system\">\n"
+                                                        "<Page=\"_init\">\n@Return\n<Page End>\n"
+                                                        "<Book End>\n")}},
+                           "OV3LIB"));
     }
 
     // A plain scenario package starting at book "b", page "p".
     std::string Game(const std::string& pages, const std::string& velto = "") {
-        std::string path = (dir_ / "game.vp3").string();
-        WriteFile(path, ScenarioText("/// test game\n<Head=\"Velto\">\nFileType=OV3\n"
-                                     "StartBook=b\nStartPage=p\n" + velto + "<Head End>\n"
-                                     "<Book=\"b\">\n" + pages + "<Book End>\n"));
-        return path;
+        return Write("game.vp3", ScenarioText("/// test game\n<Head=\"Velto\">\nFileType=OV3\n"
+                                              "StartBook=b\nStartPage=p\n" +
+                                              velto +
+                                              "<Head End>\n"
+                                              "<Book=\"b\">\n" +
+                                              pages + "<Book End>\n"));
     }
 
     Outcome Play(const std::string& package, const std::string& input = "",
                  uint32_t maxTime = 3'600'000) {
         shell::HeadlessOptions options;
         options.packagePath = package;
-        options.libraryPath = (dir_ / "veltort3.vlb").string();
-        options.tracePath = (dir_ / "trace.txt").string();
-        options.messagesPath = (dir_ / "messages.txt").string();
-        options.dumpVarsPath = (dir_ / "vars.txt").string();
+        options.libraryPath = Path("veltort3.vlb");
+        options.tracePath = Path("trace.txt");
+        options.messagesPath = Path("messages.txt");
+        options.dumpVarsPath = Path("vars.txt");
         options.seed = 1;
         options.maxTime = maxTime;
-        if (!input.empty()) {
-            options.inputPath = (dir_ / "input.txt").string();
-            WriteFile(options.inputPath, input);
-        }
+        if (!input.empty()) options.inputPath = Write("input.txt", input);
         int status = shell::RunHeadless(options);
-        return {status, ReadLines(options.tracePath), ReadLines(options.messagesPath),
-                ReadLines(options.dumpVarsPath)};
+        return {status, SplitLines(Read("trace.txt")), SplitLines(Read("messages.txt")),
+                SplitLines(Read("vars.txt"))};
     }
-
-    fs::path dir_;
 };
 
 }  // namespace
 
 TEST_F(Headless, ConditionsJumpsAndCallsFollowTheScenario) {
-    Outcome run = Play(Game(R"(<Page="p">
-ValueCtrl.ValueVar=%n%
-ValueCtrl.LeftValue=3
-ValueCtrl.RightValue=4
-ValueCtrl.Calc=Add
-@ValueCtrl
-if.Variable1=%n%
+    Outcome run = Play(Game("<Page=\"p\">\n" + Calc("%n%", "3", "Add", "4") + R"(if.Variable1=%n%
 if.Variable2=7
 if.Compare=Unequal
 @if
@@ -202,40 +167,11 @@ Wait.Input=Clickable
 }
 
 TEST_F(Headless, ArithmeticWrapsAndReportsDivisionByZero) {
-    Outcome run = Play(Game(R"(<Page="p">
-ValueCtrl.ValueVar=%div%
-ValueCtrl.LeftValue=-7
-ValueCtrl.RightValue=2
-ValueCtrl.Calc=Div
-@ValueCtrl
-ValueCtrl.ValueVar=%mod%
-ValueCtrl.LeftValue=-7
-ValueCtrl.RightValue=2
-ValueCtrl.Calc=Mod
-@ValueCtrl
-ValueCtrl.ValueVar=%mul%
-ValueCtrl.LeftValue=65536
-ValueCtrl.RightValue=65536
-ValueCtrl.Calc=Mul
-@ValueCtrl
-ValueCtrl.ValueVar=%min%
-ValueCtrl.LeftValue=-2147483648
-ValueCtrl.RightValue=-1
-ValueCtrl.Calc=Div
-@ValueCtrl
-ValueCtrl.ValueVar=%other%
-ValueCtrl.LeftValue=x
-ValueCtrl.RightValue=5
-ValueCtrl.Calc=Pow
-@ValueCtrl
-ValueCtrl.ValueVar=%div%
-ValueCtrl.LeftValue=1
-ValueCtrl.RightValue=%zero%
-ValueCtrl.Calc=Mod
-@ValueCtrl
-@rem
-<Page End>
-)"));
+    Outcome run =
+        Play(Game("<Page=\"p\">\n" + Calc("%div%", "-7", "Div", "2") +
+                  Calc("%mod%", "-7", "Mod", "2") + Calc("%mul%", "65536", "Mul", "65536") +
+                  Calc("%min%", "-2147483648", "Div", "-1") + Calc("%other%", "x", "Pow", "5") +
+                  Calc("%div%", "1", "Mod", "%zero%") + "@rem\n<Page End>\n"));
     EXPECT_EQ(run.status, shell::kExitDone);
     EXPECT_EQ(run.vars, (Lines{"ValueFlag:div=-3", "ValueFlag:mod=-1", "ValueFlag:mul=0",
                                "ValueFlag:min=-2147483648", "ValueFlag:other=0"}));
@@ -272,10 +208,9 @@ System.Command=messageskip
 }
 
 TEST_F(Headless, OpeningFailuresAndRunawayScenarios) {
-    Outcome run = Play((dir_ / "missing.vp3").string());
+    Outcome run = Play(Path("missing.vp3"));
     EXPECT_EQ(run.status, shell::kExitError);
-    ASSERT_EQ(run.messages.size(), 1u);
-    EXPECT_EQ(run.messages[0], "error ok ok " + (dir_ / "missing.vp3").string() + "が見つかりません");
+    EXPECT_EQ(run.messages, Lines{"error ok ok " + Path("missing.vp3") + "が見つかりません"});
     EXPECT_TRUE(run.trace.empty());
 
     std::string game = Game("<Page=\"p\">\n@rem\n<Page End>\n", "CommandVersion=17\n");
@@ -285,21 +220,18 @@ TEST_F(Headless, OpeningFailuresAndRunawayScenarios) {
     run = Play(game);
     EXPECT_EQ(run.status, shell::kExitDone) << "Ignore goes on";
 
-    fs::remove(dir_ / "veltort3.vlb");
-    run = Play(game);
+    // A loop without waits still ends at the time limit.
+    run =
+        Play(Game("<Page=\"p\">\nMove.BookName=b\nMove.PageName=p\n@Move\n<Page End>\n"), "", 5000);
+    EXPECT_EQ(run.status, shell::kExitStuck);
+
+    // A call chain that never returns ends the game (the access tests check its message).
+    run = Play(Game("<Page=\"p\">\nCall.BookName=b\nCall.PageName=p\n@Call\n<Page End>\n"));
+    EXPECT_EQ(run.status, shell::kExitError);
+
+    std::filesystem::remove(Path("veltort3.vlb"));
+    run = Play(Game("<Page=\"p\">\n@rem\n<Page End>\n"));
     EXPECT_EQ(run.trace, Lines{"200 b/p#0 @rem"}) << "no system page without the library";
     EXPECT_EQ(run.messages.back(),
               "error ok ok Veltoライブラリが開けません\\r\\nCan't open - \"veltort3.vlb\"");
-    WriteLibrary();
-
-    // A loop without waits still ends at the time limit.
-    run = Play(Game("<Page=\"p\">\nMove.BookName=b\nMove.PageName=p\n@Move\n<Page End>\n"), "",
-               5000);
-    EXPECT_EQ(run.status, shell::kExitStuck);
-
-    // So does a call chain that never returns, with a message.
-    run = Play(Game("<Page=\"p\">\nCall.BookName=b\nCall.PageName=p\n@Call\n<Page End>\n"));
-    EXPECT_EQ(run.status, shell::kExitError);
-    EXPECT_EQ(run.messages.back(),
-              "error ok ok スタックオーバーフローです。\\nサブルーチンコールが深すぎます。");
 }

@@ -1,62 +1,18 @@
 #include "storage/Link_arc.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
-#include <zlib.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
-#include "platform/dialogs.h"
-#include "platform/files.h"
+#include "common/test_boxes.h"
+#include "common/test_files.h"
+#include "common/test_package.h"
 
 namespace fs = std::filesystem;
 using namespace storage;
+using namespace testkit;
 
 namespace {
-
-std::string Le32(uint32_t value) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
-    return bytes;
-}
-
-std::string Padded(std::string text, size_t size) {
-    text.resize(size, '\0');
-    return text;
-}
-
-struct Item {
-    std::string name;
-    std::string stored;  // the bytes as they lie in the archive
-    uint32_t attributes = 0;
-    uint32_t options = 0;
-};
-
-// An archive laid out by hand, byte by byte.
-std::string Archive(const std::vector<Item>& items, const std::string& id = "OV3PKG",
-                    const std::string& description = "") {
-    std::string bytes = Padded(id, 8) + Padded(description, 256) + Le32(items.size());
-    uint32_t offset = 0;
-    for (const Item& item : items) {
-        bytes += Padded(item.name, 256) + Le32(item.attributes) + Le32(item.options) +
-                 Le32(offset) + Le32(item.stored.size());
-        offset += item.stored.size();
-    }
-    for (const Item& item : items) bytes += item.stored;
-    return bytes;
-}
-
-std::string Zlib(const std::string& plain) {
-    uLongf size = compressBound(plain.size());
-    std::string stream(size, '\0');
-    compress2(reinterpret_cast<Bytef*>(stream.data()), &size,
-              reinterpret_cast<const Bytef*>(plain.data()), plain.size(), 9);
-    stream.resize(size);
-    return stream;
-}
 
 // Text that compresses, but not to nothing.
 std::string Text(size_t size) {
@@ -72,33 +28,16 @@ std::pair<bool, std::string> ReadEntry(LinkReader& reader, int32_t index) {
     return {ok, stream.bytes};
 }
 
-class LinkArchive : public ::testing::Test {
+class LinkArchive : public TempDirTest {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("orv_arc_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string Path(const std::string& name) { return (dir / name).string(); }
-    std::string Write(const std::string& name, const std::string& bytes) {
-        std::ofstream(Path(name), std::ios::binary) << bytes;
-        return Path(name);
-    }
-    std::string Read(const std::string& path) {
-        return platform::ReadFile(path, 1 << 20).value_or("<missing>");
-    }
     // Writes the archive laid out by hand and opens it.
-    bool Open(LinkReader& reader, const std::vector<Item>& items) {
-        return Link_Open(Write("archive.vp3", Archive(items)).c_str(), &reader);
+    bool Open(LinkReader& reader, const std::vector<PackageEntry>& entries) {
+        return Link_Open(Write("archive.vp3", PackageBytes(entries)).c_str(), &reader);
     }
-
-    fs::path dir;
 };
 
-const std::string kSeparator = std::string(255, '-') + "+";
+const std::string kWriterDescription = "Create by \"Linkage file unit Rev.8f\"";
+const std::vector<std::string> kInflateFailed{"error ok zlib decompress fail"};
 
 }  // namespace
 
@@ -106,15 +45,15 @@ TEST_F(LinkArchive, ReadsPlainAndAppendedArchives) {
     const std::string script = Text(5000);
     const std::string picture = "\x89PNG\r\n\x1A\n picture bytes";
     const std::string big = Text(4096);
-    const std::string bytes = Archive({
-        {"velto.vf3", Zlib(script), kLinkCompressed | 0x01000000, kLinkExtract},
+    const std::string bytes = PackageBytes({
+        {"velto.vf3", Compressed(script), kLinkCompressed | 0x01000000, kLinkExtract},
         {"empty", ""},
         {"Data\\Pic.png", picture, 0x02000000},
         {"big.bin", big},
         {"last", "tail"},
     });
     const std::string plain = Write("game.vp3", bytes);
-    const std::string appended = Write("game.exe", "MZ stub" + kSeparator + bytes);
+    const std::string appended = Write("game.exe", "MZ stub" + kStubSeparator + bytes);
 
     for (bool isAppended : {false, true}) {
         SCOPED_TRACE(isAppended ? "appended" : "plain");
@@ -210,7 +149,7 @@ TEST_F(LinkArchive, ReadsNeverLeaveTheEntry) {
 }
 
 TEST_F(LinkArchive, RefusesDirectoriesThatDoNotFitTheFile) {
-    const std::string good = Archive({{"a", "abc"}, {"b", "de"}});
+    const std::string good = PackageBytes({{"a", "abc"}, {"b", "de"}});
     const size_t countAt = 264, secondSizeAt = 268 + 272 + 268, secondOffsetAt = secondSizeAt - 4;
     auto with = [&](size_t at, uint32_t value) {
         return std::string(good).replace(at, 4, Le32(value));
@@ -227,7 +166,7 @@ TEST_F(LinkArchive, RefusesDirectoriesThatDoNotFitTheFile) {
         LinkReader reader;
         EXPECT_FALSE(Link_Open(Write("bad.vp3", bytes).c_str(), &reader));
         EXPECT_FALSE(
-            Link_OpenAppended(Write("bad.exe", "MZ" + kSeparator + bytes).c_str(), &reader));
+            Link_OpenAppended(Write("bad.exe", "MZ" + kStubSeparator + bytes).c_str(), &reader));
         EXPECT_EQ(reader.file, nullptr);
         EXPECT_EQ(reader.count, 0);
         EXPECT_TRUE(reader.entries.empty() && reader.nameTable.empty());
@@ -256,15 +195,11 @@ TEST_F(LinkArchive, DamagedCompressedEntriesFailWithOneMessage) {
     platform::ScopedMessageRecorder boxes;
     auto failsOnce = [&](LinkReader& reader, int32_t index) {
         boxes.Clear();
-        bool failed = !ReadEntry(reader, index).first;
-        return failed && boxes.Records().size() == 1 &&
-               boxes.Records()[0].kind == platform::MessageKind::Error &&
-               boxes.Records()[0].buttons == platform::MessageButtons::Ok &&
-               boxes.Records()[0].text == "zlib decompress fail";
+        return !ReadEntry(reader, index).first && Shown(boxes) == kInflateFailed;
     };
 
     const std::string exact = Text(3 * 1024);
-    const std::string stream = Zlib(exact);
+    const std::string stream = Compressed(exact);
     const std::string cut = stream.substr(0, stream.size() - 5);
     LinkReader reader;
     ASSERT_TRUE(Open(reader, {
@@ -280,19 +215,17 @@ TEST_F(LinkArchive, DamagedCompressedEntriesFailWithOneMessage) {
 
     // Broken and odd streams from zlib's own tests. Only complete zlib-format
     // streams inflate; raw deflate and gzip data are not zlib streams.
-    std::ifstream index(std::string(ORV_TEST_DATA) + "/zlib/index.tsv");
-    std::string line;
-    std::getline(index, line);
-    std::vector<Item> items;
+    const std::string data = std::string(ORV_TEST_DATA) + "/zlib/";
+    std::vector<PackageEntry> items;
     std::vector<bool> completes;
-    while (std::getline(index, line)) {
-        std::istringstream row(line);
+    for (const std::string& line : SplitLines(ReadFile(data + "index.tsv"))) {
         std::vector<std::string> field;  // file, call, format, windowBits, expected result ...
+        std::istringstream row(line);
         for (std::string text; std::getline(row, text, '\t');) field.push_back(text);
         ASSERT_GE(field.size(), 5u);
-        auto data = platform::ReadFile(std::string(ORV_TEST_DATA) + "/zlib/" + field[0], 1 << 16);
-        ASSERT_TRUE(data) << field[0];
-        items.push_back({field[0], *data, kLinkCompressed});
+        if (field[0] == "file") continue;  // the heading
+        ASSERT_TRUE(fs::exists(data + field[0])) << field[0];
+        items.push_back({field[0], ReadFile(data + field[0]), kLinkCompressed});
         completes.push_back(field[2] == "zlib" && field[3] == "15" && field[4] == "Z_STREAM_END");
     }
     ASSERT_EQ(items.size(), 46u);
@@ -314,7 +247,7 @@ TEST_F(LinkArchive, InflatedSizeIsBoundedByDeflatesRatio) {
     EXPECT_EQ(Link_InflateBound(0xFFFFFFFF), uint64_t{1} << 30);
 
     const std::string zeros(64 << 20, '\0');
-    const std::string stream = Zlib(zeros);
+    const std::string stream = Compressed(zeros);
     LinkReader reader;
     ASSERT_TRUE(Open(reader, {{"zeros", stream, kLinkCompressed}}));
     auto [ok, bytes] = ReadEntry(reader, 0);
@@ -327,8 +260,7 @@ TEST_F(LinkArchive, InflatedSizeIsBoundedByDeflatesRatio) {
     EXPECT_TRUE(Link_InflateWithin(&limited, &reader, zeros.size()));
     ASSERT_TRUE(Link_Seek(&reader, 0));
     EXPECT_FALSE(Link_InflateWithin(&limited, &reader, zeros.size() - 1));
-    ASSERT_EQ(boxes.Records().size(), 1u);
-    EXPECT_EQ(boxes.Records()[0].text, "zlib decompress fail");
+    EXPECT_EQ(Shown(boxes), kInflateFailed);
     Link_Close(&reader);
 }
 
@@ -363,17 +295,17 @@ TEST_F(LinkArchive, WriterLaysOutEntriesExactly) {
     EXPECT_TRUE(LinkW_EndEntry(&writer));
     ASSERT_TRUE(LinkW_Finish(&writer));
 
-    EXPECT_EQ(Read(out), Archive({{"velto.vf3", "abcde"},
-                                  {"Data\\a.bin", "file bytes", kLinkKindMask},
-                                  {"opt", "", kLinkKindMask, kLinkExtract},
-                                  {std::string(255, 'y'), "", kLinkKindMask}},
-                                 "LINKAGE", "Create by \"Linkage file unit Rev.8f\""));
+    EXPECT_EQ(ReadFile(out), PackageBytes({{"velto.vf3", "abcde"},
+                                           {"Data\\a.bin", "file bytes", kLinkKindMask},
+                                           {"opt", "", kLinkKindMask, kLinkExtract},
+                                           {std::string(255, 'y'), "", kLinkKindMask}},
+                                          "LINKAGE", kWriterDescription));
     EXPECT_FALSE(fs::exists(Path("h.tmp")) || fs::exists(Path("d.tmp")));
 }
 
 TEST_F(LinkArchive, CopiesEntriesIntoSelfRunningPackages) {
     const std::string script = Text(2000);
-    const std::string stream = Zlib(script);
+    const std::string stream = Compressed(script);
     LinkReader source;
     ASSERT_TRUE(
         Open(source, {{"a", "plain"}, {"Script.vf3", stream, kLinkCompressed | kLinkKindMask, 7}}));
@@ -391,20 +323,10 @@ TEST_F(LinkArchive, CopiesEntriesIntoSelfRunningPackages) {
     ASSERT_TRUE(LinkW_Finish(&writer));
     Link_Close(&source);
 
-    EXPECT_TRUE(Link_HasId(out.c_str(), "MZ"));
-    LinkReader copy;
-    ASSERT_TRUE(Link_OpenAppended(out.c_str(), &copy));
-    ASSERT_EQ(copy.count, 2);
-    EXPECT_EQ(Link_CompareId(copy.header.id, "OV3PKG"), 0);
-    const LinkEntry* entry = Link_GetEntry(&copy, 0);
-    EXPECT_STREQ(entry->name, "velto.vf3");
-    EXPECT_EQ(entry->attributes, kLinkCompressed | kLinkKindMask);
-    EXPECT_EQ(entry->options, 0x7u);
-    std::string stored(stream.size(), '\0');
-    ASSERT_TRUE(Link_Seek(&copy, 0));
-    EXPECT_EQ(Link_Read(&copy, stored.data(), 1, stored.size()), stream.size());
-    EXPECT_EQ(stored, stream) << "compressed bytes are copied as they are";
-    EXPECT_EQ(ReadEntry(copy, 0), std::make_pair(true, script));
-    EXPECT_EQ(ReadEntry(copy, 1), std::make_pair(true, std::string("plain")));
-    Link_Close(&copy);
+    // Compressed bytes are copied as they are.
+    EXPECT_EQ(ReadFile(out),
+              std::string("MZ\x90\0stub", 7) + kStubSeparator +
+                  PackageBytes(
+                      {{"velto.vf3", stream, kLinkCompressed | kLinkKindMask, 7}, {"a", "plain"}},
+                      "OV3PKG", kWriterDescription));
 }

@@ -1,0 +1,70 @@
+// Files on disk for tests: a fresh folder per test, whole-file reads and
+// writes, and CP932 text written readably as UTF-8.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/encoding.h"
+
+namespace testkit {
+
+namespace fs = std::filesystem;
+
+// The whole file, or "<missing>" when it cannot be opened.
+inline std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Creates the folders on the way.
+inline void WriteFile(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The player holds every text as CP932 bytes.
+inline std::string Cp932(std::string_view utf8) {
+    return platform::Utf8ToCp932(utf8);
+}
+
+// A fresh temporary folder for each test, removed after it.
+class TempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string name = (fs::temp_directory_path() / "orv-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(name.data()), nullptr);
+        dir = name;
+        base = name + "/";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Path(const std::string& relative) const { return base + relative; }
+    // Returns the file's path.
+    std::string Write(const std::string& relative, const std::string& bytes) const {
+        WriteFile(Path(relative), bytes);
+        return Path(relative);
+    }
+    std::string Read(const std::string& relative) const { return ReadFile(Path(relative)); }
+
+    fs::path dir;
+    std::string base;  // the folder's path ending in "/"
+};
+
+}  // namespace testkit

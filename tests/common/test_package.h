@@ -1,0 +1,58 @@
+// Archives laid out byte by byte, independently of the archive writer.
+#pragma once
+
+#include <zlib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testkit {
+
+struct PackageEntry {
+    std::string name;    // CP932
+    std::string stored;  // the bytes as they lie in the archive
+    uint32_t attributes = 0;
+    uint32_t options = 0;
+};
+
+inline std::string Le32(uint32_t value) {
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
+    return bytes;
+}
+
+inline std::string Padded(std::string text, size_t size) {
+    text.resize(size, '\0');
+    return text;
+}
+
+// Header, directory and data, integers 32-bit little-endian.
+inline std::string PackageBytes(const std::vector<PackageEntry>& entries,
+                                const std::string& id = "OV3PKG",
+                                const std::string& description = "") {
+    std::string bytes = Padded(id, 8) + Padded(description, 256) + Le32(entries.size());
+    uint32_t offset = 0;
+    for (const PackageEntry& entry : entries) {
+        bytes += Padded(entry.name, 256) + Le32(entry.attributes) + Le32(entry.options) +
+                 Le32(offset) + Le32(entry.stored.size());
+        offset += entry.stored.size();
+    }
+    for (const PackageEntry& entry : entries) bytes += entry.stored;
+    return bytes;
+}
+
+// What stands between an executable and the archive appended to it.
+inline const std::string kStubSeparator = std::string(255, '-') + "+";
+
+// One zlib stream, as a compressed entry holds it.
+inline std::string Compressed(const std::string& plain) {
+    uLongf size = compressBound(plain.size());
+    std::string stream(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(stream.data()), &size,
+              reinterpret_cast<const Bytef*>(plain.data()), plain.size(), Z_BEST_COMPRESSION);
+    stream.resize(size);
+    return stream;
+}
+
+}  // namespace testkit
