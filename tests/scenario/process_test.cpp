@@ -146,6 +146,8 @@ TEST(VeltoProcess, CallsSaveAndRestoreThroughTheStack) {
     p.Stack = &s;
     p.PushCall({"B", "P", 7});
     EXPECT_EQ(p.PlayerMode, kModeReady);
+    EXPECT_EQ(s.StackLines(), (StringList{"Stack.CommandIndex=7", "Stack.PageName=P",
+                                          "Stack.BookName=B", "@StackBorder"}));
 
     // An interrupting call from a message wait, nested inside the first call.
     p.StartMessageEffect(1, "layer");

@@ -19,9 +19,9 @@ TEST(IntegerText, AcceptsDecimalAndEveryHexPrefix) {
 }
 
 TEST(IntegerText, RejectsEverythingElse) {
-    for (const char* text : {"", " ", "-", "+", "$", "0x", "12abc", "12 ", "\t1", "1.0", "--1",
-                             "-$1", "2147483648", "-2147483649", "99999999999999999999",
-                             "$100000000", "0x1G", "\x82\x50"}) {
+    for (const char* text :
+         {"", " ", "-", "+", "$", "0x", "12abc", "12 ", "\t1", "1.0", "--1", "-$1", "2147483648",
+          "-2147483649", "99999999999999999999", "$100000000", "0x1G", "\x82\x50"}) {
         EXPECT_FALSE(ParseInt(text).has_value()) << text;
     }
     EXPECT_EQ(scenario::ParseIntDef("junk", 42), 42);

@@ -2,38 +2,29 @@
 
 #include <set>
 
+#include "common/test_boxes.h"
+#include "common/test_files.h"
 #include "platform/clock.h"
-#include "platform/dialogs.h"
 #include "platform/system.h"
 #include "scenario/Var_ctrl.h"
 
 using scenario::StringList;
 using scenario::TVariableCtrl;
 using scenario::TVeltoFile;
+using testkit::Cp932;
 
 namespace {
 
-// clang-format off
-constexpr char kTaro[] = "\x91\xBE\x98Y";                                  // "太郎"
-constexpr char kNameIs[] = "\x96\xBC\x91O\x82\xCD$name$\x82\xC5\x82\xB7";  // "名前は$name$です"
-// "名前は太郎です"
-constexpr char kNameIsTaro[] = "\x96\xBC\x91O\x82\xCD\x91\xBE\x98Y\x82\xC5\x82\xB7";
-constexpr char kRandom[] = "%@\x97\x90\x90\x94%";                          // "%@乱数%"
-constexpr char kElapsed[] = "%@\x8Co\x89\xDF\x8E\x9E\x8A\xD4%";            // "%@経過時間%"
-constexpr char kWeekday[] = "@\x97j\x93\xFA";                              // "@曜日"
-// clang-format on
+const std::string kRandom = Cp932("%@乱数%");
+const std::string kElapsed = Cp932("%@経過時間%");
+const std::string kWeekday = Cp932("@曜日");
 
-// "メッセージ解析エラー：" + quoted marker + "の数が合いません。"
-std::string UnpairedMessage(std::string_view marker) {
-    // clang-format off
-    return std::string("\x83\x81\x83" "b\x83Z\x81[\x83W\x89\xF0\x90\xCD\x83G\x83\x89\x81[\x81" "F\"")
-        .append(marker)
-        .append("\"\x82\xCC\x90\x94\x82\xAA\x8D\x87\x82\xA2\x82\xDC\x82\xB9\x82\xF1\x81" "B");
-    // clang-format on
+std::string UnpairedMessage(const std::string& marker) {
+    return Cp932("メッセージ解析エラー：\"" + marker + "\"の数が合いません。");
 }
 
 class Variables : public ::testing::Test {
-  protected:
+protected:
     Variables() { vars.SetFile(&doc); }
 
     TVeltoFile doc;
@@ -73,8 +64,8 @@ TEST_F(Variables, OperandsAndSubstitution) {
     EXPECT_EQ(vars.Get_Value("%score"), 4);
 
     bool failed = true;
-    vars.SetStringVar("name", kTaro);
-    EXPECT_EQ(vars.Substitute(kNameIs, failed), kNameIsTaro);
+    vars.SetStringVar("name", Cp932("太郎"));
+    EXPECT_EQ(vars.Substitute(Cp932("名前は$name$です"), failed), Cp932("名前は太郎です"));
     EXPECT_FALSE(failed);
     EXPECT_EQ(vars.Get_Text("[$$|%hp%]"), "[|0]");
     // A string value goes in verbatim, yet its "%" signs meet the numeric pass.
@@ -83,26 +74,21 @@ TEST_F(Variables, OperandsAndSubstitution) {
     EXPECT_EQ(vars.Get_Text("$ref$"), "3/$name$");
 
     vars.SetStringVar("name", "50%");
-    EXPECT_EQ(vars.Substitute(kNameIs, failed), UnpairedMessage("%"));
+    EXPECT_EQ(vars.Substitute(Cp932("名前は$name$です"), failed), UnpairedMessage("%"));
     EXPECT_TRUE(failed);
     EXPECT_EQ(vars.Get_Text("a$b%"), UnpairedMessage("$"));
 }
 
 TEST_F(Variables, SpecialVariables) {
     platform::SetFixedDateTime(platform::LocalDateTime{2026, 3, 1, 9, 5, 7, 0});
-    // clang-format off
-    EXPECT_EQ(vars.Get_Value("%@\x94N\x8C\x8E\x93\xFA%"), 20260301);  // "@年月日"
-    EXPECT_EQ(vars.Get_Value("%@\x94N%"), 2026);                      // "@年"
-    EXPECT_EQ(vars.Get_Value("%@\x8C\x8E%"), 3);                      // "@月"
-    EXPECT_EQ(vars.Get_Value("%@\x93\xFA%"), 1);                      // "@日"
-    EXPECT_EQ(vars.Get_Value("%@\x8E\x9E\x95\xAA\x95" "b%"), 90507);  // "@時分秒"
-    EXPECT_EQ(vars.Get_Value("%@\x8E\x9E%"), 9);                      // "@時"
-    EXPECT_EQ(vars.Get_Value("%@\x95\xAA%"), 5);                      // "@分"
-    EXPECT_EQ(vars.Get_Value("%@\x95" "b%"), 7);                      // "@秒"
-    EXPECT_EQ(vars.GetStringVar(kWeekday), "\x93\xFA");               // "日"
-    // clang-format on
+    const std::pair<const char*, int32_t> parts[] = {
+        {"%@年月日%", 20260301}, {"%@年%", 2026}, {"%@月%", 3}, {"%@日%", 1},
+        {"%@時分秒%", 90507},    {"%@時%", 9},    {"%@分%", 5}, {"%@秒%", 7},
+    };
+    for (const auto& [name, value] : parts) EXPECT_EQ(vars.Get_Value(Cp932(name)), value) << name;
+    EXPECT_EQ(vars.GetStringVar(kWeekday), Cp932("日"));
     platform::SetFixedDateTime(platform::LocalDateTime{2026, 3, 7, 23, 59, 59, 6});
-    EXPECT_EQ(vars.GetStringVar(kWeekday), "\x93y");  // "土"
+    EXPECT_EQ(vars.GetStringVar(kWeekday), Cp932("土"));
     platform::SetFixedDateTime(std::nullopt);
 
     EXPECT_EQ(vars.Get_Value("%@Version%"), 2925);
@@ -154,15 +140,12 @@ TEST_F(Variables, RefusedWrites) {
     vars.Set_Value("%a=b%", 1);
     vars.Set_Text("$<Head$", "x");
     EXPECT_EQ(doc.Lines(), before);
-    ASSERT_EQ(boxes.Records().size(), 4u);
-    EXPECT_EQ(boxes.Records()[0].kind, platform::MessageKind::Plain);
-    EXPECT_EQ(boxes.Records()[0].buttons, platform::MessageButtons::Ok);
-    EXPECT_EQ(boxes.Records()[0].text,
-              "debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=score");
-    EXPECT_EQ(boxes.Records()[1].text,
-              "debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=name");
-    EXPECT_EQ(boxes.Records()[3].text,
-              "debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=$<Head$");
+    const std::string value =
+        "plain ok debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=";
+    const std::string text =
+        "plain ok debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=";
+    EXPECT_EQ(testkit::Shown(boxes),
+              (StringList{value + "score", text + "name", value + "%a=b%", text + "$<Head$"}));
 
     // Nor does such a name read a piece of another variable's line.
     vars.SetStringVar("a", "b=hello");
