@@ -22,11 +22,11 @@ constexpr int64_t kMaxPicturePixels = int64_t{1} << 26;
 
 // The font the text engine starts from and changes with markup.
 struct TTextFont {
-    std::string Name;          // CP932 face name; "" for the default face
-    int32_t Size = 10;         // points at 96 dpi
+    std::string Name;   // CP932 face name; "" for the default face
+    int32_t Size = 10;  // points at 96 dpi
     bool Bold = false;
     bool Italic = false;
-    uint32_t Colour = 0;       // 0x00RRGGBB
+    uint32_t Colour = 0;  // 0x00RRGGBB
 };
 
 // What NextRevealStep yields: the code and, for a character, its cell.
@@ -70,19 +70,24 @@ public:
     // False unless the name ends in ".png" (any case) and the file decodes.
     bool LoadPngFile(const std::string& path);
     // Decodes a PNG starting at the file's position, reading at most
-    // `maxBytes` (a package entry's size). On failure the picture keeps the
-    // size it may already have been given, with nothing half-decoded in view.
+    // `maxBytes` (a package entry's size). Transparency decides the mode: a
+    // tRNS chunk gives Keyed, an alpha channel Alpha; the mask is the alpha.
+    // On failure the picture is left as it was.
     bool LoadPngFromFile(FILE* file, uint64_t maxBytes);
 
     // Draws a rectangle of this picture onto `destination`, clipped to both.
-    void Draw(TLasGraphic& destination, int32_t destX, int32_t destY, int32_t width,
-              int32_t height, int32_t sourceX, int32_t sourceY) const;
+    // Opaque copies; Keyed copies where the mask is not 0; Alpha blends
+    // ((255 - m) * dest + m * src) >> 8 per channel where it is not 0. A
+    // destination mask takes this mask ORed in (all 255 when there is none).
+    void Draw(TLasGraphic& destination, int32_t destX, int32_t destY, int32_t width, int32_t height,
+              int32_t sourceX, int32_t sourceY) const;
     // dest = ((255 - alpha) * dest + alpha * src) >> 8 per channel; only for
-    // an opaque picture. Clipped like Draw.
+    // an opaque picture, alpha 0 to 255. Clipped like Draw.
     void BlendOpaque(TLasGraphic& destination, int32_t destX, int32_t destY, int32_t width,
                      int32_t height, int32_t sourceX, int32_t sourceY, int32_t alpha) const;
     void Present(platform::Canvas& canvas, int32_t x, int32_t y) const;
-    // Fills the clipped rectangle; the mask there becomes fully covered.
+    // Fills the clipped rectangle with a pixel word (0x00RRGGBB, not a
+    // platform colour value); the mask there becomes fully covered.
     void FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour);
     // The pixel word; a point outside gives the nearest pixel inside (0 for
     // an empty picture).
