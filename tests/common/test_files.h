@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -30,6 +31,17 @@ inline std::string ReadFile(const fs::path& path) {
 inline void WriteFile(const fs::path& path, const std::string& bytes) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Every file below `folder` by its path relative to it, with its bytes.
+inline std::map<std::string, std::string> FilesBelow(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            files[entry.path().lexically_relative(folder).string()] = ReadFile(entry.path());
+        }
+    }
+    return files;
 }
 
 inline std::vector<std::string> SplitLines(const std::string& text) {
