@@ -323,9 +323,7 @@ TEST_F(PackageAccess, InterruptingCallsRestoreTheWaitAndTheStackHasALimit) {
         EXPECT_EQ(access.Commands().PageName(), page);
         EXPECT_EQ(access.commandIndex, index);
     };
-    access.commandIndex = 9;
     access.Jump("B", "P");
-    expectAt("B", "P", 0);
     access.commandIndex = 3;
     process.StartWait();
     process.WaitTime = 250;

@@ -190,14 +190,12 @@ TEST_F(LinkArchive, DamagedCompressedEntriesFailWithOneMessage) {
     std::vector<PackageEntry> items;
     std::vector<bool> completes;
     for (const std::string& line : SplitLines(ReadFile(data + "index.tsv"))) {
-        std::vector<std::string> field;  // file, call, format, windowBits, expected result ...
-        std::istringstream row(line);
-        for (std::string text; std::getline(row, text, '\t');) field.push_back(text);
-        ASSERT_GE(field.size(), 5u);
-        if (field[0] == "file") continue;  // the heading
-        ASSERT_TRUE(fs::exists(data + field[0])) << field[0];
-        items.push_back({field[0], ReadFile(data + field[0]), kLinkCompressed});
-        completes.push_back(field[2] == "zlib" && field[3] == "15" && field[4] == "Z_STREAM_END");
+        std::string file, call, format, windowBits, result;
+        std::istringstream(line) >> file >> call >> format >> windowBits >> result;
+        if (file == "file") continue;  // the heading
+        ASSERT_TRUE(fs::exists(data + file)) << file;
+        items.push_back({file, ReadFile(data + file), kLinkCompressed});
+        completes.push_back(format == "zlib" && windowBits == "15" && result == "Z_STREAM_END");
     }
     ASSERT_EQ(items.size(), 46u);
     ASSERT_TRUE(Open(reader, items));
