@@ -1,7 +1,13 @@
 #include "graphics/Las_grf.h"
 
+#include <png.h>
+
 #include <algorithm>
+#include <bit>
+#include <cctype>
+#include <csetjmp>
 #include <cstring>
+#include <memory>
 
 namespace graphics {
 
@@ -92,6 +98,106 @@ bool ClipRect(const TLasGraphic& source, const TLasGraphic& destination, int32_t
     return true;
 }
 
+// PNG decoding. libpng reports errors by longjmp, so every object that must
+// survive an error lives in a caller's frame, never in the one that calls
+// setjmp: the jump then skips no destructor.
+
+struct PngSource {
+    FILE* file;
+    uint64_t remaining;  // the byte budget: a package entry ends here
+};
+
+void ReadPngBytes(png_structp png, png_bytep data, size_t length) {
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (length > source->remaining || std::fread(data, 1, length, source->file) != length) {
+        png_error(png, "truncated");
+    }
+    source->remaining -= length;
+}
+
+[[noreturn]] void OnPngError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void OnPngWarning(png_structp, png_const_charp) {}
+
+class PngReader {
+public:
+    explicit PngReader(PngSource& source)
+        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning)),
+          info_(png_ ? png_create_info_struct(png_) : nullptr) {
+        if (png_) png_set_read_fn(png_, &source, ReadPngBytes);
+    }
+    ~PngReader() { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
+    PngReader(const PngReader&) = delete;
+    PngReader& operator=(const PngReader&) = delete;
+
+    bool Valid() const { return png_ && info_; }
+    png_structp png() const { return png_; }
+    png_infop info() const { return info_; }
+
+private:
+    png_structp png_;
+    png_infop info_;
+};
+
+struct DecodedPng {
+    int32_t width = 0;
+    int32_t height = 0;
+    TransparencyMode mode = TransparencyMode::Opaque;
+    std::unique_ptr<uint32_t[]> pixels;  // 0xAARRGGBB, alpha 0xFF without transparency
+    std::unique_ptr<png_bytep[]> rows;
+};
+
+// Every colour type, bit depth and interlacing ends as 8-bit BGRA words.
+// The alpha channel (real, or made from tRNS) decides the mode. No gamma
+// correction: pictures show their stored values.
+void RequestBgra(png_structp png, png_infop info, DecodedPng& out) {
+    int depth = png_get_bit_depth(png, info);
+    int colourType = png_get_color_type(png, info);
+    if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) {
+        png_set_tRNS_to_alpha(png);
+        out.mode = TransparencyMode::Keyed;
+    }
+    if (colourType & PNG_COLOR_MASK_ALPHA) out.mode = TransparencyMode::Alpha;
+    if (depth == 16) png_set_scale_16(png);
+    if (!(colourType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
+    png_set_bgr(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+}
+
+bool DecodePng(png_structp png, png_infop info, DecodedPng& out) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_sig_bytes(png, 8);
+    png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
+    png_read_info(png, info);
+    if (!SizeAllowed(png_get_image_width(png, info), png_get_image_height(png, info))) {
+        return false;
+    }
+    out.width = int32_t(png_get_image_width(png, info));
+    out.height = int32_t(png_get_image_height(png, info));
+    RequestBgra(png, info, out);
+    if (png_get_rowbytes(png, info) != size_t(out.width) * 4) return false;
+    out.pixels = std::make_unique_for_overwrite<uint32_t[]>(size_t(out.width) * out.height);
+    out.rows = std::make_unique_for_overwrite<png_bytep[]>(size_t(out.height));
+    for (int32_t y = 0; y < out.height; ++y) {
+        out.rows[y] = reinterpret_cast<png_bytep>(out.pixels.get() + size_t(y) * out.width);
+    }
+    png_read_image(png, out.rows.get());
+    png_read_end(png, nullptr);
+    return true;
+}
+
+bool HasPngExtension(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".png";
+}
+
 }  // namespace
 
 TLasGraphic::TLasGraphic() {
@@ -131,6 +237,36 @@ void TLasGraphic::LoadFromGraphic(int32_t width, int32_t height, const uint32_t*
     SetTransparencyMode(TransparencyMode::Opaque);
     SetSize(width, height);
     for (size_t i = 0; i < colour_.size(); ++i) colour_[i] = pixels[i] & kColourBits;
+}
+
+bool TLasGraphic::LoadPngFile(const std::string& path) {
+    if (!HasPngExtension(path)) return false;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    bool loaded = LoadPngFromFile(file, UINT64_MAX);
+    std::fclose(file);
+    return loaded;
+}
+
+bool TLasGraphic::LoadPngFromFile(FILE* file, uint64_t maxBytes) {
+    static_assert(std::endian::native == std::endian::little, "BGRA bytes read as 0xAARRGGBB");
+    png_byte signature[8];
+    if (!file || maxBytes < sizeof signature ||
+        std::fread(signature, 1, sizeof signature, file) != sizeof signature ||
+        png_sig_cmp(signature, 0, sizeof signature) != 0) {
+        return false;
+    }
+    PngSource source{file, maxBytes - sizeof signature};
+    PngReader reader(source);
+    DecodedPng decoded;
+    if (!reader.Valid() || !DecodePng(reader.png(), reader.info(), decoded)) return false;
+
+    // Only a complete decode replaces what the picture shows.
+    SetTransparencyMode(decoded.mode);
+    SetSize(decoded.width, decoded.height);
+    for (size_t i = 0; i < colour_.size(); ++i) colour_[i] = decoded.pixels[i] & kColourBits;
+    for (size_t i = 0; i < mask_.size(); ++i) mask_[i] = uint8_t(decoded.pixels[i] >> 24);
+    return true;
 }
 
 void TLasGraphic::Draw(TLasGraphic& destination, int32_t destX, int32_t destY, int32_t width,

@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+#include <png.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "common/golden.h"
+#include "graphics/Las_grf.h"
+
+using graphics::TLasGraphic;
+using graphics::TransparencyMode;
+
+// The largest single request made through operator new since the last reset:
+// shows that a refused picture allocated nothing of its claimed size.
+static size_t largestAllocation = 0;
+
+void* operator new(size_t size) {
+    largestAllocation = std::max(largestAllocation, size);
+    if (void* block = std::malloc(size ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+// Not inlined: GCC would see operator new's block reach free and take it for
+// a mismatch, not knowing both sides were replaced together.
+[[gnu::noinline]] void operator delete(void* block) noexcept {
+    std::free(block);
+}
+[[gnu::noinline]] void operator delete(void* block, size_t) noexcept {
+    std::free(block);
+}
+
+namespace {
+
+const std::string kSuite = std::string(ORV_TEST_DATA) + "/pngsuite/";
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// ImageMagick's decode of a suite image, kept as 8-bit RGBA without colour
+// chunks, so libpng's simplified reader hands it over unconverted.
+std::vector<uint8_t> Reference(const std::string& name, int32_t& width, int32_t& height) {
+    std::string path = std::string(ORV_TEST_DATA) + "/pngsuite-ref/" + name + ".png";
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) return {};
+    width = int32_t(image.width);
+    height = int32_t(image.height);
+    return rgba;
+}
+
+// Loads bytes through a memory stream with the given budget.
+bool LoadBytes(TLasGraphic& picture, const std::vector<uint8_t>& bytes, uint64_t budget) {
+    FILE* file = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");
+    bool loaded = picture.LoadPngFromFile(file, budget);
+    std::fclose(file);
+    return loaded;
+}
+
+void AppendChunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+    auto put32 = [&](uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(uint8_t(v >> shift));
+    };
+    put32(uint32_t(data.size()));
+    size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    put32(uint32_t(crc32(0, png.data() + start, uInt(png.size() - start))));
+}
+
+// A valid PNG header claiming width x height RGB pixels, with one small IDAT.
+std::vector<uint8_t> ClaimedSize(uint32_t width, uint32_t height) {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> header = {uint8_t(width >> 24),
+                                   uint8_t(width >> 16),
+                                   uint8_t(width >> 8),
+                                   uint8_t(width),
+                                   uint8_t(height >> 24),
+                                   uint8_t(height >> 16),
+                                   uint8_t(height >> 8),
+                                   uint8_t(height),
+                                   8,
+                                   2,
+                                   0,
+                                   0,
+                                   0};
+    AppendChunk(png, "IHDR", header);
+    std::vector<uint8_t> zeros(std::min<uint64_t>(uint64_t{height} * (1 + 3 * width), 64), 0);
+    std::vector<uint8_t> packed(compressBound(uLong(zeros.size())));
+    uLongf packedSize = uLongf(packed.size());
+    compress(packed.data(), &packedSize, zeros.data(), uLong(zeros.size()));
+    packed.resize(packedSize);
+    AppendChunk(png, "IDAT", packed);
+    AppendChunk(png, "IEND", {});
+    return png;
+}
+
+void ExpectUnchanged(const TLasGraphic& picture, const TLasGraphic& before) {
+    ASSERT_EQ(picture.Width(), before.Width());
+    ASSERT_EQ(picture.Height(), before.Height());
+    EXPECT_EQ(picture.Mode(), before.Mode());
+    EXPECT_EQ(golden::ToRgba(picture), golden::ToRgba(before));
+}
+
+}  // namespace
+
+TEST(Png, SuiteDecodesLikeTheReference) {
+    int decoded = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kSuite)) {
+        std::string name = entry.path().stem().string();
+        if (entry.path().extension() != ".png" || name[0] == 'x') continue;
+        int32_t width = 0, height = 0;
+        std::vector<uint8_t> expected = Reference(name, width, height);
+        ASSERT_FALSE(expected.empty()) << "no reference for " << name;
+        TLasGraphic picture;
+        ASSERT_TRUE(picture.LoadPngFile(entry.path().string())) << name;
+        ASSERT_EQ(picture.Width(), width) << name;
+        ASSERT_EQ(picture.Height(), height) << name;
+        std::vector<uint8_t> actual = golden::ToRgba(picture);
+        auto [first, _] = std::mismatch(actual.begin(), actual.end(), expected.begin());
+        EXPECT_TRUE(first == actual.end())
+            << name << ": first difference at byte " << first - actual.begin();
+        ++decoded;
+    }
+    EXPECT_EQ(decoded, 160);
+}
+
+TEST(Png, TransparencyDecidesTheMode) {
+    const std::pair<const char*, TransparencyMode> cases[] = {
+        {"basn2c16", TransparencyMode::Opaque}, {"basn0g01", TransparencyMode::Opaque},
+        {"basn3p08", TransparencyMode::Opaque}, {"tbbn3p08", TransparencyMode::Keyed},
+        {"tbwn0g16", TransparencyMode::Keyed},  {"tbrn2c08", TransparencyMode::Keyed},
+        {"basn6a08", TransparencyMode::Alpha},  {"basi4a16", TransparencyMode::Alpha},
+    };
+    for (auto [name, mode] : cases) {
+        TLasGraphic picture;
+        ASSERT_TRUE(picture.LoadPngFile(kSuite + name + ".png")) << name;
+        EXPECT_EQ(picture.Mode(), mode) << name;
+        EXPECT_EQ(picture.HasMask(), mode != TransparencyMode::Opaque) << name;
+        EXPECT_EQ(picture.Row(0)[0] >> 24, 0u) << name << ": colour words carry no alpha";
+    }
+}
+
+TEST(Png, DamagedFilesAreRefusedAndChangeNothing) {
+    TLasGraphic before;
+    ASSERT_TRUE(before.LoadPngFile(kSuite + "tbbn3p08.png"));
+
+    int refused = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kSuite)) {
+        if (entry.path().stem().string()[0] != 'x') continue;
+        TLasGraphic picture;
+        picture.Assign(before);
+        EXPECT_FALSE(picture.LoadPngFile(entry.path().string())) << entry.path();
+        ExpectUnchanged(picture, before);
+        ++refused;
+    }
+    EXPECT_EQ(refused, 14);
+
+    // Every cut of a good file fails, down to an empty one.
+    std::vector<uint8_t> whole = ReadFile(kSuite + "basi2c08.png");
+    for (size_t length = 0; length < whole.size(); ++length) {
+        std::vector<uint8_t> cut(whole.begin(), whole.begin() + length);
+        cut.push_back(0);  // fmemopen wants at least one byte
+        TLasGraphic picture;
+        picture.Assign(before);
+        ASSERT_FALSE(LoadBytes(picture, cut, length)) << "cut at " << length;
+        ExpectUnchanged(picture, before);
+    }
+}
+
+TEST(Png, AbsurdSizesAreRefusedBeforeAllocating) {
+    for (auto [width, height] :
+         {std::pair{100000u, 100000u}, {16384u, 16384u}, {16385u, 1u}, {0x7FFFFFFFu, 1u}}) {
+        std::vector<uint8_t> png = ClaimedSize(width, height);
+        TLasGraphic picture;
+        largestAllocation = 0;
+        EXPECT_FALSE(LoadBytes(picture, png, png.size())) << width << "x" << height;
+        EXPECT_LT(largestAllocation, 1u << 20) << width << "x" << height;
+        EXPECT_EQ(picture.Width(), 10);
+    }
+    // The same header with a sane size decodes, so the refusal above was the size.
+    std::vector<uint8_t> small = ClaimedSize(4, 4);
+    TLasGraphic picture;
+    EXPECT_TRUE(LoadBytes(picture, small, small.size()));
+    EXPECT_EQ(picture.Width(), 4);
+    EXPECT_EQ(picture.GetPixel(3, 3), 0u);
+}
+
+TEST(Png, ReadsAnEntryInsideALargerFileWithinItsBudget) {
+    std::vector<uint8_t> png = ReadFile(kSuite + "basn6a08.png");
+    std::vector<uint8_t> archive(100, 0xAB);
+    archive.insert(archive.end(), png.begin(), png.end());
+    archive.insert(archive.end(), 50, 0xCD);
+
+    TLasGraphic expected;
+    ASSERT_TRUE(expected.LoadPngFile(kSuite + "basn6a08.png"));
+    for (uint64_t budget :
+         {uint64_t(png.size()), uint64_t(png.size()) + 50, uint64_t(UINT64_MAX)}) {
+        FILE* file = fmemopen(archive.data(), archive.size(), "rb");
+        std::fseek(file, 100, SEEK_SET);
+        TLasGraphic picture;
+        EXPECT_TRUE(picture.LoadPngFromFile(file, budget)) << budget;
+        ExpectUnchanged(picture, expected);
+        std::fclose(file);
+    }
+    // One byte short of the entry: the IEND chunk lies beyond the budget.
+    FILE* file = fmemopen(archive.data(), archive.size(), "rb");
+    std::fseek(file, 100, SEEK_SET);
+    TLasGraphic picture;
+    EXPECT_FALSE(picture.LoadPngFromFile(file, png.size() - 1));
+    EXPECT_LE(std::ftell(file), long(100 + png.size() - 1)) << "read past the budget";
+    std::fclose(file);
+    EXPECT_FALSE(picture.LoadPngFromFile(nullptr, 1000));
+}
+
+TEST(Png, FileNamesMustEndInPng) {
+    namespace fs = std::filesystem;
+    fs::path folder = fs::temp_directory_path() / ("orv_png_test_" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    for (const char* name : {"a.PNG", "b.Png", "c.bmp", "png"}) {
+        fs::copy_file(kSuite + "basn0g08.png", folder / name);
+    }
+    TLasGraphic picture;
+    EXPECT_TRUE(picture.LoadPngFile((folder / "a.PNG").string()));
+    EXPECT_TRUE(picture.LoadPngFile((folder / "b.Png").string()));
+    EXPECT_FALSE(picture.LoadPngFile((folder / "c.bmp").string()));
+    EXPECT_FALSE(picture.LoadPngFile((folder / "png").string()));
+    EXPECT_FALSE(picture.LoadPngFile((folder / "missing.png").string()));
+    EXPECT_FALSE(picture.LoadPngFile("No Entry"));
+    fs::remove_all(folder);
+}
