@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/dialogs.h"
+#include "common/test_boxes.h"
+#include "common/test_files.h"
 
 using graphics::TLayerCtrl;
 using scenario::StringList;
@@ -41,6 +42,7 @@ TEST(LayerRegistry, CountIsKeptWithinTheTable) {
     platform::ScopedMessageRecorder boxes;
     EXPECT_EQ(TLayerCtrl::GetSectionName(3, 1), "Layer.3.FileName");
     EXPECT_EQ(TLayerCtrl::GetSectionName(3, 5), "Layer.3");
-    ASSERT_EQ(boxes.Records().size(), 1u);
-    EXPECT_EQ(boxes.Records()[0].kind, platform::MessageKind::Error);
+    EXPECT_EQ(testkit::Shown(boxes),
+              StringList{"error ok " + testkit::Cp932("Layer Section が不正です\n"
+                                                      "fail from TLayerCtrl::GetSectionName()")});
 }
