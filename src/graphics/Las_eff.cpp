@@ -1,0 +1,226 @@
+#include "graphics/Las_eff.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <numeric>
+
+#include "platform/app.h"
+#include "platform/clock.h"
+#include "platform/system.h"
+
+namespace graphics {
+namespace {
+
+// Shows frames at a fixed period. The deadline accumulates from the first
+// frame, so a slow frame shortens the next wait instead of slowing the effect.
+class FramePacer {
+public:
+    explicit FramePacer(platform::Canvas& canvas)
+        : canvas_(canvas), deadline_(platform::TickCount()) {}
+
+    void Show(const TLasGraphic& frame, uint32_t period) {
+        frame.Present(canvas_, 0, 0);
+        deadline_ += period;
+        // Events are handled every frame, even one that overran its deadline.
+        platform::App().ProcessMessages();
+        while (!platform::TickReached(platform::TickCount(), deadline_)) {
+            platform::App().WaitForEvents(deadline_);
+            platform::App().ProcessMessages();
+        }
+    }
+
+private:
+    platform::Canvas& canvas_;
+    uint32_t deadline_;
+};
+
+// The target's rectangle drawn onto the same place of the working picture.
+void Copy(const TLasGraphic& target, TLasGraphic& work, int32_t x, int32_t y, int32_t width,
+          int32_t height) {
+    target.Draw(work, x, y, width, height, x, y);
+}
+
+// Both wipes: strip j is drawn in frame (9 - j % 10) + j / 10.
+template <typename CopyStrip>
+void Wipe(platform::Canvas& canvas, const TLasGraphic& work, int32_t strips, CopyStrip copyStrip) {
+    FramePacer pacer(canvas);
+    std::array<int32_t, 10> next;  // the strip each of the ten runs draws next
+    next.fill(-1);
+    int32_t started = 0;
+    while (next[0] < strips) {
+        if (started <= 9) {
+            next[9 - started] = 9 - started;
+            ++started;
+        }
+        for (int32_t& strip : next) {
+            if (strip >= 0 && strip < strips) {
+                copyStrip(strip);
+                strip += 10;
+            }
+        }
+        pacer.Show(work, 40);
+    }
+}
+
+// Target rows band and band + 1 of the area, rotated right by `shift` columns.
+void RotateBand(const TLasGraphic& target, TLasGraphic& work, const TEffectArea& area, int32_t band,
+                int32_t shift) {
+    // Taken modulo the width, so a rotation wider than a narrow area stays inside it.
+    shift %= area.Width;
+    if (shift < 0) shift += area.Width;
+    target.Draw(work, area.X + shift, band, area.Width - shift, 2, area.X, band);
+    if (shift > 0) target.Draw(work, area.X, band, shift, 2, area.X + area.Width - shift, band);
+}
+
+// Covers the area with size x size blocks from its top-left corner, each the
+// colour of the source pixel at the block's centre (the nearest pixel inside
+// the picture where the centre lies past its edge).
+void Pixelate(const TLasGraphic& source, TLasGraphic& frame, const TEffectArea& area,
+              int32_t size) {
+    int32_t right = area.X + area.Width;
+    int32_t bottom = area.Y + area.Height;
+    for (int32_t y = area.Y; y < bottom; y += size) {
+        for (int32_t x = area.X; x < right; x += size) {
+            uint32_t colour = source.GetPixel(x + size / 2, y + size / 2);
+            frame.FillRect(x, y, std::min(size, right - x), std::min(size, bottom - y), colour);
+        }
+    }
+}
+
+}  // namespace
+
+void EffectFade(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& target,
+                const TEffectArea& area) {
+    FramePacer pacer(canvas);
+    TLasGraphic frame;
+    for (int32_t k = 1; k <= 8; ++k) {
+        frame.Assign(work);
+        // Only an opaque target blends; any other leaves the old screen in view.
+        if (target.Mode() == TransparencyMode::Opaque) {
+            target.BlendOpaque(frame, area.X, area.Y, area.Width, area.Height, area.X, area.Y,
+                               32 * k - 1);
+        }
+        pacer.Show(frame, 150);
+    }
+}
+
+void EffectWipeLeft(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& target,
+                    const TEffectArea& area) {
+    // An odd last column is left to the screen's next Present.
+    Wipe(canvas, work, area.Width / 2,
+         [&](int32_t strip) { Copy(target, work, area.X + 2 * strip, area.Y, 2, area.Height); });
+}
+
+void EffectWipeTop(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& target,
+                   const TEffectArea& area) {
+    Wipe(canvas, work, area.Height / 2,
+         [&](int32_t strip) { Copy(target, work, area.X, area.Y + 2 * strip, area.Width, 2); });
+}
+
+void EffectRandomPanels(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& target,
+                        const TEffectArea& area) {
+    // Tile t is column t / 12, row t % 12; the shuffle swaps with a position
+    // below 143, as the effect always has.
+    std::array<int32_t, 144> tiles;
+    std::iota(tiles.begin(), tiles.end(), 0);
+    for (int32_t& tile : tiles) std::swap(tile, tiles[platform::RandomInt() % 143]);
+
+    FramePacer pacer(canvas);
+    int32_t tileWidth = area.Width / 12;
+    int32_t tileHeight = area.Height / 12;
+    for (size_t i = 0; i < tiles.size(); ++i) {
+        int32_t column = tiles[i] / 12;
+        int32_t row = tiles[i] % 12;
+        // The last column and row take the remainder of the division.
+        int32_t width = tileWidth + (column == 11 ? area.Width % 12 : 0);
+        int32_t height = tileHeight + (row == 11 ? area.Height % 12 : 0);
+        Copy(target, work, area.X + column * tileWidth, area.Y + row * tileHeight, width, height);
+        if (i % 12 == 11) pacer.Show(work, 30);
+    }
+    target.Present(canvas, 0, 0);
+}
+
+void EffectBlind(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& target,
+                 const TEffectArea& area) {
+    // Rows past the last full band of 20 wait for the screen's next Present.
+    FramePacer pacer(canvas);
+    for (int32_t k = 0; k < 10; ++k) {
+        for (int32_t band = 0; band < area.Height / 20; ++band) {
+            Copy(target, work, area.X, area.Y + 2 * k + 20 * band, area.Width, 2);
+        }
+        pacer.Show(work, 40);
+    }
+}
+
+void EffectSquare(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& target,
+                  const TEffectArea& area) {
+    // A partial last band is covered too, but only as far as the area reaches:
+    // nothing outside the area changes during an effect.
+    FramePacer pacer(canvas);
+    for (int32_t k = 0; k < 10; ++k) {
+        for (int32_t column = 2 * k; column < area.Width; column += 20) {
+            Copy(target, work, area.X + column, area.Y, std::min(2, area.Width - column),
+                 area.Height);
+        }
+        for (int32_t row = 2 * k; row < area.Height; row += 20) {
+            Copy(target, work, area.X, area.Y + row, area.Width, std::min(2, area.Height - row));
+        }
+        pacer.Show(work, 40);
+    }
+}
+
+void EffectWave(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& target,
+                const TEffectArea& area) {
+    // One full period of the sine in twenty steps.
+    static const std::array<double, 20> sine = [] {
+        std::array<double, 20> table;
+        for (size_t i = 0; i < table.size(); ++i) table[i] = std::sin(i * std::numbers::pi * 0.1);
+        return table;
+    }();
+
+    FramePacer pacer(canvas);
+    for (int32_t step = 19; step >= 0; --step) {
+        int32_t amplitude = 2 * step;
+        int32_t phase = 2 * step;
+        for (int32_t band = 0; band < area.Height / 2 && area.Width > 0; ++band) {
+            auto shift = static_cast<int32_t>(amplitude * sine[(phase + band) % 20]);
+            RotateBand(target, work, area, area.Y + 2 * band, shift);
+        }
+        pacer.Show(work, 100);
+    }
+    // The last frame had no amplitude; the odd last row comes with the target.
+    target.Present(canvas, 0, 0);
+}
+
+void EffectMosaic(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& target,
+                  const TEffectArea& area) {
+    // Blocks are drawn over a copy of the old screen, so around a partial area
+    // the old screen stays in view.
+    FramePacer pacer(canvas);
+    TLasGraphic frame;
+    frame.Assign(work);
+    for (int32_t size = 2; size <= 32; size *= 2) {
+        Pixelate(work, frame, area, size);
+        pacer.Show(frame, 200);
+    }
+    for (int32_t size = 32; size > 2; size /= 2) {
+        Pixelate(target, frame, area, size);
+        pacer.Show(frame, 200);
+    }
+}
+
+bool RunEffectByNumber(int32_t number, platform::Canvas& canvas, TLasGraphic& work,
+                       const TLasGraphic& target, const TEffectArea& area) {
+    using Routine =
+        void (*)(platform::Canvas&, TLasGraphic&, const TLasGraphic&, const TEffectArea&);
+    static constexpr std::array<Routine, kEffectCount> routines = {
+        EffectFade,  EffectWipeLeft, EffectWipeTop, EffectRandomPanels,
+        EffectBlind, EffectSquare,   EffectWave,    EffectMosaic};
+    if (!IsEffectNumber(number)) return false;
+    routines[number](canvas, work, target, area);
+    return true;
+}
+
+}  // namespace graphics

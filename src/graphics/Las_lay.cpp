@@ -1,0 +1,24 @@
+#include "graphics/Las_lay.h"
+
+namespace graphics {
+
+void TLasLayer::SetPosition(int32_t left, int32_t top) {
+    left_ = left;
+    top_ = top;
+}
+
+void TLasLayer::SetExtent(int32_t width, int32_t height) {
+    width_ = width;
+    height_ = height;
+}
+
+void TLasLayer::SetView(int32_t viewLeft, int32_t viewTop) {
+    viewLeft_ = viewLeft;
+    viewTop_ = viewTop;
+}
+
+void TLasLayer::DrawOnto(TLasGraphic& screen) const {
+    if (visible_) picture_.Draw(screen, left_, top_, width_, height_, viewLeft_, viewTop_);
+}
+
+}  // namespace graphics

@@ -1,0 +1,186 @@
+#include "graphics/Las_scrn.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "common/golden.h"
+#include "platform/app.h"
+#include "platform/clock.h"
+#include "platform/headless.h"
+
+using graphics::TLasGraphic;
+using graphics::TLasLayer;
+using graphics::TLasScreen;
+using graphics::TransparencyMode;
+
+namespace {
+
+constexpr int32_t kWidth = 64;
+constexpr int32_t kHeight = 48;
+
+template <typename Colour>
+void Paint(TLasGraphic& picture, int32_t width, int32_t height, Colour colour) {
+    picture.SetSize(width, height);
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) picture.Row(y)[x] = colour(x, y);
+    }
+}
+
+bool SamePixels(const platform::RecordingCanvas::Frame& frame, const TLasGraphic& picture) {
+    if (frame.width != picture.Width() || frame.height != picture.Height()) return false;
+    for (int32_t y = 0; y < picture.Height(); ++y) {
+        for (int32_t x = 0; x < picture.Width(); ++x) {
+            if (frame.pixels[size_t(y) * frame.width + x] != picture.Row(y)[x]) return false;
+        }
+    }
+    return true;
+}
+
+TLasLayer& ShowPicture(TLasScreen& screen, TLasLayer& below, int32_t left, int32_t top,
+                       int32_t width, int32_t height) {
+    TLasLayer& layer = screen.AddLayerAfter(below);
+    layer.SetPosition(left, top);
+    layer.SetExtent(width, height);
+    layer.SetVisible(true);
+    return layer;
+}
+
+// Each frame of an effect posts a click, which the frame wait must handle,
+// and tries to present the half-finished screen, which must draw nothing.
+class EffectWatcher : public platform::RecordingCanvas {
+public:
+    EffectWatcher(TLasScreen& screen, platform::HeadlessApplication& app)
+        : screen_(screen), app_(app) {}
+    void Show(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitch, int32_t x,
+              int32_t y) override {
+        RecordingCanvas::Show(pixels, width, height, pitch, x, y);
+        if (!screen_.EffectRunning() || nested_) return;
+        nested_ = true;
+        size_t shown = frames.size();
+        screen_.Present();
+        presentsDrawn += frames.size() - shown;
+        nested_ = false;
+        EXPECT_FALSE(app_.HasPendingEvents());
+        app_.Post({platform::WindowEvent::Kind::MouseDown});
+    }
+    size_t presentsDrawn = 0;
+
+private:
+    TLasScreen& screen_;
+    platform::HeadlessApplication& app_;
+    bool nested_ = false;
+};
+
+}  // namespace
+
+TEST(LasScreen, LayersFormAListAboveTheBase) {
+    TLasScreen screen(kWidth, kHeight);
+    TLasLayer& base = screen.BaseLayer();
+    EXPECT_EQ(&screen.TopLayer(), &base);
+    TLasLayer& upper = screen.AddLayerAfter(base);
+    TLasLayer& middle = screen.AddLayerAfter(base);
+    EXPECT_EQ(screen.LayerCount(), 3);
+    EXPECT_EQ(screen.LayerAt(-5), &base);
+    EXPECT_EQ(screen.LayerAt(1), &middle);
+    EXPECT_EQ(screen.LayerAt(2), &upper);
+    EXPECT_EQ(screen.LayerAt(3), nullptr);
+    EXPECT_EQ(&screen.TopLayer(), &upper);
+    EXPECT_EQ(middle.Previous(), &base);
+    EXPECT_EQ(middle.Next(), &upper);
+    EXPECT_EQ(upper.Previous(), &middle);
+    EXPECT_FALSE(middle.Visible());
+}
+
+TEST(LasScreen, RefreshStacksLayersInAllModes) {
+    TLasScreen screen(kWidth, kHeight);
+    platform::RecordingCanvas canvas;
+    screen.SetCanvas(&canvas);
+    Paint(screen.BaseLayer().Picture(), kWidth, kHeight,
+          [](int32_t x, int32_t y) { return ((x / 8 + y / 8) % 2) ? 0x3050A0u : 0xB0B8C0u; });
+    screen.Refresh();
+    screen.Present();
+    ASSERT_EQ(canvas.frames.size(), 1u);
+    EXPECT_TRUE(SamePixels(canvas.frames[0], screen.BaseLayer().Picture()));
+
+    // Keyed: a red square on white, scrolled 10 columns in, placed half off the left edge.
+    TLasLayer& keyed = ShowPicture(screen, screen.BaseLayer(), -6, 4, 30, 30);
+    Paint(keyed.Picture(), 40, 30, [](int32_t x, int32_t y) {
+        return (x >= 14 && x < 34 && y >= 5 && y < 25) ? 0xE02020u : 0xFFFFFFu;
+    });
+    keyed.Picture().ApplyColourKey();
+    keyed.SetView(10, 0);
+    // Alpha, graded coverage, reaching past the bottom-right corner.
+    TLasLayer& graded = ShowPicture(screen, keyed, 36, 20, 40, 40);
+    Paint(graded.Picture(), 32, 32, [](int32_t, int32_t) { return 0x10E040u; });
+    graded.Picture().SetTransparencyMode(TransparencyMode::Alpha);
+    for (int32_t y = 0; y < 32; ++y) {
+        for (int32_t x = 0; x < 32; ++x) graded.Picture().MaskRow(y)[x] = uint8_t(x * 8);
+    }
+    // Hidden layers leave what is beneath them alone.
+    TLasLayer& hidden = screen.AddLayerAfter(graded);
+    hidden.Picture().SetSize(kWidth, kHeight);
+    hidden.SetExtent(kWidth, kHeight);
+    // Translucent, inserted beneath the keyed layer.
+    TLasLayer& translucent = ShowPicture(screen, screen.BaseLayer(), 12, 10, 24, 16);
+    Paint(translucent.Picture(), 24, 16, [](int32_t x, int32_t) { return x * 0x0A0A00u; });
+    translucent.Picture().MakeTranslucent();
+
+    screen.Refresh();
+    golden::ExpectMatches(screen.Composition(), "screen_layers");
+    golden::ExpectMatches(screen.Display(), "screen_layers");
+}
+
+TEST(LasScreen, DisplayIsCompositionWithDynamicLayers) {
+    TLasScreen screen(kWidth, kHeight);
+    screen.BaseLayer().Picture().FillRect(0, 0, kWidth, kHeight, 0x000080);
+    screen.SetDynamicLayerPainter([](TLasGraphic& display) { display.FillRect(4, 4, 8, 8, 0xFF); });
+    screen.Refresh();
+    TLasGraphic glyph;
+    screen.DrawIntoComposition(glyph, 30, 30, 4, 4, 0, 0);
+    EXPECT_EQ(screen.Composition().GetPixel(5, 5), 0x000080u);
+    EXPECT_EQ(screen.Composition().GetPixel(31, 31), 0xFFFFFFu);
+    EXPECT_EQ(screen.Display().GetPixel(31, 31), 0x000080u);
+    screen.UpdateDisplay();
+    EXPECT_EQ(screen.Display().GetPixel(31, 31), 0xFFFFFFu);
+    EXPECT_EQ(screen.Display().GetPixel(5, 5), 0xFFu);
+}
+
+TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
+    platform::ScopedVirtualClock clock(500);
+    platform::HeadlessApplication app;
+    platform::SetApp(&app);
+    TLasScreen screen(kWidth, kHeight);
+    TLasGraphic& background = screen.BaseLayer().Picture();
+
+    // No canvas, or a number that is no effect: recomposed at once.
+    background.FillRect(0, 0, kWidth, kHeight, 0x405060);
+    screen.RunEffect(2, 0, 0, 0, 0);
+    EXPECT_EQ(screen.Display().GetPixel(0, 0), 0x405060u);
+    EffectWatcher canvas(screen, app);
+    screen.SetCanvas(&canvas);
+    for (int32_t number : {-1, 8}) {
+        background.FillRect(0, 0, kWidth, kHeight, 0x708090 + number);
+        screen.RunEffect(number, 0, 0, 0, 0);
+        EXPECT_EQ(screen.Display().GetPixel(0, 0), uint32_t(0x708090 + number));
+    }
+    EXPECT_TRUE(canvas.frames.empty());
+    EXPECT_EQ(platform::TickCount(), 500u);
+
+    // A size of 0 means the whole screen: the wipe from the top ends with
+    // every row new.
+    background.FillRect(0, 0, kWidth, kHeight, 0xC0FFEE);
+    screen.RunEffect(2, 0, 0, 0, 0);
+    ASSERT_EQ(canvas.frames.size(), 12u);
+    EXPECT_EQ(platform::TickCount(), 500u + 12 * 40);
+    EXPECT_EQ(canvas.presentsDrawn, 0u);
+    EXPECT_FALSE(app.HasPendingEvents());
+    EXPECT_TRUE(SamePixels(canvas.frames.back(), screen.Display()));
+    EXPECT_FALSE(screen.EffectRunning());
+
+    // Rectangles from a scenario are clipped to the screen, however far out.
+    screen.RunEffect(7, -20, -20, 50, 50);
+    screen.RunEffect(6, INT32_MAX - 5, INT32_MIN, INT32_MAX, 100);
+    EXPECT_TRUE(SamePixels(canvas.frames.back(), screen.Display()));
+    platform::SetApp(nullptr);
+}
