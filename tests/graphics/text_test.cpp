@@ -1,0 +1,292 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/golden.h"
+#include "common/test_files.h"
+#include "graphics/Las_grf.h"
+#include "platform/fonts.h"
+
+using graphics::TLasGraphic;
+using graphics::TRevealStep;
+using testkit::Cp932;
+
+namespace {
+
+// The face installed with the player's dependencies; layouts depend on it.
+const std::string kFace = "IPAGothic";
+
+platform::FontStyle Style(int32_t size = 16, bool bold = false, bool italic = false) {
+    return {kFace, size, bold, italic};
+}
+
+int32_t WidthOf(const std::string& cp932) {
+    return platform::MeasureText(Style(), cp932).width;
+}
+
+TLasGraphic Message(const std::string& text) {
+    TLasGraphic picture;
+    picture.TextFont.Name = kFace;
+    picture.TextFont.Size = 16;
+    picture.Text = text;
+    return picture;
+}
+
+std::string Step(int32_t code, int32_t value, int32_t x, int32_t y, int32_t width, int32_t height,
+                 int32_t wait) {
+    return std::to_string(code) + "/" + std::to_string(value) + " at " + std::to_string(x) + "," +
+           std::to_string(y) + " " + std::to_string(width) + "x" + std::to_string(height) +
+           " wait " + std::to_string(wait);
+}
+
+std::string Step(const TRevealStep& s) {
+    return Step(s.Code, s.Value, s.X, s.Y, s.Width, s.Height, s.CharWait);
+}
+
+// The steps the message window reads, up to and including the end.
+std::vector<TRevealStep> Steps(TLasGraphic& picture) {
+    std::vector<TRevealStep> steps{picture.NextRevealStep()};
+    while (steps.back().Code != 0 && steps.size() < 10000)
+        steps.push_back(picture.NextRevealStep());
+    return steps;
+}
+
+std::vector<std::string> Described(const std::vector<TRevealStep>& steps) {
+    std::vector<std::string> described;
+    for (const TRevealStep& step : steps) described.push_back(Step(step));
+    return described;
+}
+
+std::vector<int32_t> Codes(TLasGraphic& picture) {
+    std::vector<int32_t> codes;
+    for (const TRevealStep& step : Steps(picture)) codes.push_back(step.Code);
+    return codes;
+}
+
+template <typename T>
+std::vector<T> Tail(const std::vector<T>& items, size_t count) {
+    return {items.end() - std::min(count, items.size()), items.end()};
+}
+
+std::vector<uint8_t> Rendered(const std::string& text, int32_t maxWidth = 400) {
+    TLasGraphic picture = Message(text);
+    picture.RenderText(maxWidth, 0);
+    return golden::ToRgba(picture);
+}
+
+// The colours of the covered pixels in columns [left, right).
+std::set<uint32_t> InkColours(const TLasGraphic& picture, int32_t left, int32_t right) {
+    std::set<uint32_t> colours;
+    for (int32_t y = 0; y < picture.Height(); ++y) {
+        for (int32_t x = left; x < right; ++x) {
+            if (picture.MaskRow(y)[x]) colours.insert(picture.Row(y)[x]);
+        }
+    }
+    return colours;
+}
+
+}  // namespace
+
+TEST(FontEngine, FacesFallBackToJapaneseAndWidthsAddUp) {
+    EXPECT_EQ(platform::FontFamilyFor("IPAGothic"), "IPAGothic");
+    EXPECT_EQ(platform::FontFamilyFor(Cp932("IPAゴシック")), "IPAGothic");  // its Japanese name
+    std::string fallback = platform::FontFamilyFor("No Such Face");
+    EXPECT_FALSE(fallback.empty());
+    EXPECT_NE(platform::FontFamilyFor("DejaVu Sans"), "DejaVu Sans");  // installed, but no Japanese
+    platform::SetDefaultFontFace("IPAPGothic");
+    EXPECT_EQ(platform::FontFamilyFor("No Such Face"), "IPAPGothic");
+    EXPECT_EQ(platform::FontFamilyFor(""), "IPAPGothic");
+    platform::SetDefaultFontFace("Not Installed Either");
+    EXPECT_EQ(platform::FontFamilyFor("No Such Face"), fallback);
+    platform::SetDefaultFontFace("");
+
+    platform::TextExtent one = platform::MeasureText(Style(), Cp932("あ"));
+    EXPECT_GT(one.width, 0);
+    EXPECT_GT(one.height, 0);
+    EXPECT_EQ(platform::MeasureText(Style(), Cp932("あいう")).width, 3 * one.width);
+    EXPECT_EQ(platform::MeasureText(Style(), "").height, one.height);
+    EXPECT_GT(platform::MeasureText({"No Such Face", 16}, Cp932("あ")).width, 0);
+    EXPECT_GT(platform::MeasureText(Style(40), "").height, one.height);
+    // Sizes markup pushed out of range are clamped, not refused.
+    EXPECT_EQ(platform::MeasureText(Style(-30), "a").height,
+              platform::MeasureText(Style(platform::kMinFontSize), "a").height);
+    EXPECT_EQ(platform::MeasureText(Style(100000), "a").width,
+              platform::MeasureText(Style(platform::kMaxFontSize), "a").width);
+}
+
+TEST(TextEngine, RevealScriptOfAKnownText) {
+    const int32_t half = WidthOf("a");
+    const int32_t full = WidthOf(Cp932("あ"));
+    const int32_t h = platform::MeasureText(Style(), "").height;
+    TLasGraphic picture = Message("ab<FAST>c<W5>#" + Cp932("あ<KEY><SLOW>い"));
+    EXPECT_EQ(picture.RenderText(400, 0), 2 * h);
+    EXPECT_EQ(picture.Width(), 400);
+    EXPECT_EQ(picture.Height(), 2 * h);
+    EXPECT_EQ(picture.Mode(), graphics::TransparencyMode::Keyed);
+    std::vector<std::string> expected = {
+        Step(5, half, 0, 0, half, h, 60),
+        Step(5, 2 * half, half, 0, half, h, 60),
+        Step(5, 3 * half, 2 * half, 0, half, h, 20),
+        Step(13, 500, 2 * half, 0, half, h, 20),
+        Step(5, 3 * half, 3 * half, 0, 0, h, 20),  // the line end: a cell of width 0
+        Step(5, full, 0, h, full, h, 20),
+        Step(10, 0, 0, h, full, h, 20),
+        Step(12, 0, 0, h, full, h, 20),
+        Step(11, 0, 0, h, full, h, 20),
+        Step(5, 2 * full, full, h, full, h, 120),
+        Step(5, 2 * full, 2 * full, h, 0, h, 120),
+        Step(0, 0, 2 * full, h, 0, h, 120),
+    };
+    EXPECT_EQ(Described(Steps(picture)), expected);
+    EXPECT_EQ(Step(picture.NextRevealStep()), expected.back());  // the end stays
+    EXPECT_TRUE(picture.Text.empty());
+
+    // A line narrower than one character still takes one; the next one
+    // first shows as a cell over empty space, then starts the next line.
+    TLasGraphic narrow = Message(Cp932("あいう"));
+    EXPECT_EQ(narrow.RenderText(5, 0), 3 * h);
+    std::vector<std::string> cells;
+    for (const TRevealStep& step : Steps(narrow)) cells.push_back(Step(step));
+    EXPECT_EQ(cells.front(), Step(5, full, 0, 0, full, h, 60));
+    EXPECT_EQ(cells[1], Step(5, 2 * full, full, 0, full, h, 60));
+    EXPECT_EQ(cells[2], Step(5, full, 0, h, full, h, 60));
+    EXPECT_EQ(cells.size(), 7u);
+}
+
+TEST(TextEngine, TagsChangeTheFontColourAndWaits) {
+    const int32_t half = WidthOf("a");
+    const int32_t h = platform::MeasureText(Style(), "").height;
+    TLasGraphic bigger = Message("a<+4>b");
+    EXPECT_EQ(bigger.RenderText(400, 0), platform::MeasureText(Style(20), "").height);
+    TLasGraphic junk = Message("<+x>a<-->b");
+    EXPECT_EQ(junk.RenderText(400, 0), h);
+
+    EXPECT_EQ(Rendered("<I><B>ab"), Rendered("<B>ab"));  // bold only
+    EXPECT_NE(Rendered("<B>ab"), Rendered("ab"));
+    EXPECT_NE(Rendered("<I>ab"), Rendered("<B>ab"));
+    EXPECT_EQ(Rendered("<B><N>ab"), Rendered("ab"));
+    // Unknown tags, and known words in the wrong case, do nothing.
+    TLasGraphic unknown = Message("<XYZ><key><b>a<>b");
+    unknown.RenderText(400, 0);
+    EXPECT_EQ(Codes(unknown), (std::vector<int32_t>{5, 5, 5, 0}));
+    EXPECT_EQ(golden::ToRgba(unknown), Rendered("ab"));
+    TLasGraphic pause = Message("<W><W12345>");
+    pause.RenderText(400, 0);
+    EXPECT_EQ(Step(Steps(pause)[1]), Step(13, 1200, 0, 0, 0, h, 60));
+
+    // A "<" without a ">" is drawn as it is, and so is the rest.
+    TLasGraphic open = Message("a<b>c<d");
+    open.RenderText(400, 0);
+    EXPECT_EQ(Codes(open), (std::vector<int32_t>{5, 5, 5, 5, 5, 0}));
+    EXPECT_EQ(golden::ToRgba(open), Rendered("ac<d"));
+    EXPECT_NE(Rendered("<d"), Rendered("d"));
+
+    // Colours by name (any case) or as 0x00BBGGRR; junk keeps the colour.
+    TLasGraphic colours = Message("<clRed>a<0x00FF0000>b<clNoSuch>c<0xZZ>d<cllime>e");
+    colours.RenderText(400, 0);
+    EXPECT_EQ(InkColours(colours, 0, half), std::set<uint32_t>{0xFF0000});
+    EXPECT_EQ(InkColours(colours, half, 4 * half), std::set<uint32_t>{0x0000FF});
+    EXPECT_EQ(InkColours(colours, 4 * half, 5 * half), std::set<uint32_t>{0x00FF00});
+}
+
+TEST(TextEngine, LinesAndPages) {
+    const int32_t half = WidthOf("a");
+    const int32_t h = platform::MeasureText(Style(), "").height;
+    std::string lines;
+    for (int i = 0; i < 301; ++i) lines += "a#";
+    TLasGraphic tall = Message(lines);
+    EXPECT_EQ(tall.RenderText(50, 0), 300 * h);
+    EXPECT_EQ(tall.Text, "a#");
+    EXPECT_EQ(Tail(Codes(tall), 6), (std::vector<int32_t>{5, 10, 12, 11, 14, 0}));
+
+    // A page ends with the click wait and the page change; the rest stays for
+    // the next page, drawn in place on a cleared picture.
+    TLasGraphic page = Message("a#b#c#d#e");
+    EXPECT_EQ(page.RenderText(50, 2 * h + 5), 2 * h);
+    std::vector<std::string> steps = Described(Steps(page));
+    EXPECT_EQ(Tail(steps, 2), (std::vector<std::string>{Step(14, 2 * h + 5, half, h, 0, h, 60),
+                                                        Step(0, 0, half, h, 0, h, 60)}));
+    EXPECT_EQ(steps[steps.size() - 5].substr(0, 3), "10/");
+    EXPECT_EQ(page.Text, "c#d#e");
+    EXPECT_EQ(page.RenderTextInPlace(), 2 * h);
+    EXPECT_EQ(golden::ToRgba(page), Rendered("c#d", 50));
+    EXPECT_EQ(page.Text, "e");
+    EXPECT_EQ(page.RenderTextInPlace(), h);
+    EXPECT_EQ(Tail(Codes(page), 2), (std::vector<int32_t>{5, 0}));
+    EXPECT_TRUE(page.Text.empty());
+
+    // A first line taller than the page still makes the page, so that every
+    // page change takes text and the pages come to an end.
+    TLasGraphic big = Message("<+40>a#b");
+    big.RenderText(50, 10);
+    EXPECT_EQ(Tail(Codes(big), 2), (std::vector<int32_t>{14, 0}));
+    EXPECT_EQ(big.Text, "b");
+    big.RenderTextInPlace();
+    EXPECT_TRUE(big.Text.empty());
+
+    // Drawing is clipped to a picture smaller than the text.
+    TLasGraphic tiny = Message(Cp932("<+40><I>あ"));
+    tiny.SetSize(3, 3);
+    tiny.RenderTextInPlace();
+    EXPECT_EQ(tiny.Text, "");
+}
+
+TEST(TextEngine, DoubleByteCharactersStayWhole) {
+    const int32_t full = WidthOf(Cp932("あ"));
+    const int32_t h = platform::MeasureText(Style(), "").height;
+    TLasGraphic line = Message(Cp932("ああああ"));
+    EXPECT_EQ(line.RenderText(full * 5 / 2, h), h);
+    EXPECT_EQ(line.Text, Cp932("ああ"));
+
+    // A lead byte takes the byte after it, a "#" too; a lone one at the end
+    // is a character of its own.
+    TLasGraphic broken = Message("\x82#b<\x82");
+    EXPECT_EQ(broken.RenderText(400, 0), h);
+    EXPECT_EQ(Codes(broken), (std::vector<int32_t>{5, 5, 5, 5, 5, 0}));
+    EXPECT_TRUE(broken.Text.empty());
+}
+
+TEST(TextEngine, RevealScriptCapacity) {
+    const int32_t h = platform::MeasureText(Style(), "").height;
+    // 16 entries a line: 4 for the cursor, "a", ten pauses and the line end.
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "a<W1><W1><W1><W1><W1><W1><W1><W1><W1><W1>#";
+
+    // Text without a page height is all drawn; its script stops at 4096
+    // entries and reads as ended there, again and again.
+    TLasGraphic unpaged = Message(text);
+    EXPECT_EQ(unpaged.RenderText(100, 0), 300 * h);
+    std::vector<int32_t> codes = Codes(unpaged);
+    EXPECT_EQ(codes.size(), 255u * 12 + 11 + 1);
+    EXPECT_EQ(Step(unpaged.NextRevealStep()).substr(0, 4), "0/0 ");
+
+    // A page ends before its script would overflow, page change included.
+    TLasGraphic paged = Message(text);
+    EXPECT_EQ(paged.RenderText(100, 400 * h), 255 * h);
+    EXPECT_EQ(Tail(Codes(paged), 6), (std::vector<int32_t>{5, 10, 12, 11, 14, 0}));
+
+    paged.ResetReveal();
+    paged.AddRevealCode(1, 7);
+    paged.AddRevealCode(6, 3);  // codes the reader does not know are returned
+    EXPECT_EQ(Described(Steps(paged)),
+              (std::vector<std::string>{Step(6, 3, 0, 7, 0, 0, 60), Step(0, 0, 0, 7, 0, 0, 60)}));
+}
+
+TEST(TextEngine, GoldenMessages) {
+    // A message window page: sizes, colours, styles and wrapping.
+    TLasGraphic window = Message(
+        Cp932("「こんにちは」と<clRed>彼女<clBlack>は言った。#<+6>大きな<-6>文字と<B>太字<I>斜体"
+              "<N>普通。#ASCII text in <0x00FF0000>blue<0x00000000> wraps when the line is "
+              "full, and the rest waits for the next page."));
+    window.SetSize(520, 110);
+    window.RenderTextInPlace();
+    golden::ExpectMatches(window, "text_message");
+
+    // A text item: its own width, as tall as its lines; small cells stand on
+    // the line's bottom.
+    TLasGraphic item = Message(Cp932("<+10>大<-10>小さい<-6>tiny#<I>italic f<N>j<clPurple>紫"));
+    item.RenderText(200, 0);
+    golden::ExpectMatches(item, "text_item");
+}
