@@ -44,7 +44,8 @@ inline uint32_t BlendPixel(uint32_t dest, uint32_t src, uint32_t m) {
 ORV_ROW_LOOP void KeyedRow(uint32_t* __restrict dest, const uint32_t* __restrict src,
                            const uint8_t* __restrict mask, int32_t count) {
     for (int32_t x = 0; x < count; ++x) {
-        dest[x] = mask[x] != 0 ? src[x] : dest[x];
+        uint32_t take = 0u - uint32_t(mask[x] != 0);
+        dest[x] = (src[x] & take) | (dest[x] & ~take);
     }
 }
 
@@ -52,8 +53,8 @@ ORV_ROW_LOOP void AlphaRow(uint32_t* __restrict dest, const uint32_t* __restrict
                            const uint8_t* __restrict mask, int32_t count) {
     for (int32_t x = 0; x < count; ++x) {
         uint32_t m = mask[x];
-        uint32_t blended = BlendPixel(dest[x], src[x], m);
-        dest[x] = m != 0 ? blended : dest[x];
+        uint32_t take = 0u - uint32_t(m != 0);
+        dest[x] = (BlendPixel(dest[x], src[x], m) & take) | (dest[x] & ~take);
     }
 }
 
