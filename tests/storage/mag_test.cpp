@@ -1,0 +1,348 @@
+#include "storage/Mag_conv.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "common/test_boxes.h"
+#include "common/test_files.h"
+
+using namespace storage;
+using namespace testkit;
+
+namespace {
+
+const std::string kMagDir = std::string(ORV_TEST_DATA) + "/mag/";
+
+const uint8_t* BytesOf(const std::string& text) {
+    return reinterpret_cast<const uint8_t*>(text.data());
+}
+
+uint32_t GetLe32(const std::string& bytes, size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | uint8_t(bytes[at + i]);
+    return value;
+}
+
+void PutLe(std::string& bytes, size_t at, uint32_t value, int size) {
+    for (int i = 0; i < size; ++i) bytes[at + i] = char(value >> (8 * i));
+}
+
+struct Png {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> pixels;
+    std::vector<uint8_t> colormap;
+};
+
+// PNG_FORMAT_RGB_COLORMAP keeps a palette file's own indices.
+Png ReadPng(const std::string& path, uint32_t format) {
+    Png png;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        ADD_FAILURE() << path;
+        return png;
+    }
+    image.format = format;
+    png.pixels.resize(PNG_IMAGE_SIZE(image));
+    png.colormap.resize(PNG_IMAGE_COLORMAP_SIZE(image));
+    void* colormap = (format & PNG_FORMAT_FLAG_COLORMAP) ? png.colormap.data() : nullptr;
+    EXPECT_TRUE(png_image_finish_read(&image, nullptr, png.pixels.data(), 0, colormap)) << path;
+    png.width = image.width;
+    png.height = image.height;
+    return png;
+}
+
+// The palette index of pixel (x, y), counted from the top, in a BMP file image.
+uint8_t BmpIndex(const std::string& bmp, uint32_t x, uint32_t y) {
+    const uint32_t width = GetLe32(bmp, 18), height = GetLe32(bmp, 22);
+    const bool wide = bmp[28] == 8;
+    const size_t lineBytes = wide ? width : width / 2;
+    const uint8_t byte = bmp[GetLe32(bmp, 10) + (height - 1 - y) * lineBytes + (wide ? x : x / 2)];
+    return wide ? byte : (x % 2 ? byte & 15 : byte >> 4);
+}
+
+// A MAG file laid out in the usual order: palette, flag A, flag B, pixels.
+// The comment is empty, so the header starts at kHeader.
+constexpr size_t kHeader = 32;
+
+struct MagParts {
+    bool wide = false;  // 256 colours
+    uint16_t x0 = 0, y0 = 0, x1 = 7, y1 = 0;
+    std::vector<bool> flagA;  // one bit per flag byte, running on across rows
+    std::string flagB;
+    std::string pixels;
+};
+
+std::string MagFile(const MagParts& parts) {
+    std::string palette;
+    for (int i = 0; i < (parts.wide ? 256 : 16); ++i)
+        palette += {char(i), char(i + 1), char(i + 2)};
+    std::string flagA((parts.flagA.size() + 7) / 8, '\0');
+    for (size_t i = 0; i < parts.flagA.size(); ++i) {
+        if (parts.flagA[i]) flagA[i / 8] = char(flagA[i / 8] | 0x80 >> i % 8);
+    }
+    std::string header(kMagHeaderSize, '\0');
+    header[3] = parts.wide ? char(0x80) : 0;
+    PutLe(header, 4, parts.x0, 2);
+    PutLe(header, 6, parts.y0, 2);
+    PutLe(header, 8, parts.x1, 2);
+    PutLe(header, 10, parts.y1, 2);
+    const size_t flagAOffset = kMagHeaderSize + palette.size();
+    PutLe(header, 12, flagAOffset, 4);
+    PutLe(header, 16, flagAOffset + flagA.size(), 4);
+    PutLe(header, 20, parts.flagB.size(), 4);
+    PutLe(header, 24, flagAOffset + flagA.size() + parts.flagB.size(), 4);
+    PutLe(header, 28, parts.pixels.size(), 4);
+    return std::string("MAKI02  TEST") + std::string(19, ' ') + '\x1A' + header + palette + flagA +
+           parts.flagB + parts.pixels;
+}
+
+// MMAG_DecodeToBmp into a buffer of exactly the size the header asks for,
+// so that AddressSanitizer sees any write beyond it.
+int Decode(const std::string& mag, std::string* bmp = nullptr) {
+    MagInfo info;
+    const int parsed = MMAG_ParseHeader(BytesOf(mag), mag.size(), &info);
+    if (parsed != kMagComplete && parsed != kMagTruncated) return -1;
+    std::vector<uint8_t> buffer(MMAG_BmpSizeOf(&info));
+    const int result = MMAG_DecodeToBmp(BytesOf(mag), mag.size(), buffer.data(), buffer.size());
+    if (bmp) bmp->assign(buffer.begin(), buffer.end());
+    return result;
+}
+
+class MagDecoder : public TempDirTest {};
+
+}  // namespace
+
+TEST_F(MagDecoder, TestPicturesDecodeToTheirExpectedPictures) {
+    const struct {
+        const char* name;
+        uint32_t bits;
+    } kPictures[] = {{"basn2c08_16c_32x32", 4},
+                     {"basn2c08_256c_32x32", 8},
+                     {"logo_16c_640x400", 4},
+                     {"pal4_16c_128x64", 4},
+                     {"rgb24_256c_dither_128x64", 8}};
+    platform::ScopedMessageRecorder boxes;
+    for (const auto& picture : kPictures) {
+        SCOPED_TRACE(picture.name);
+        const std::string path = kMagDir + picture.name + ".mag";
+        const Png indices = ReadPng(kMagDir + picture.name + ".idx.png", PNG_FORMAT_RGB_COLORMAP);
+        const Png colours = ReadPng(kMagDir + picture.name + ".png", PNG_FORMAT_RGB);
+
+        std::string bmp = "kept";
+        ASSERT_TRUE(TM2BC().MagToBmpStream(path.c_str(), bmp));
+        ASSERT_EQ(bmp.substr(0, 4), "kept");
+        bmp.erase(0, 4);
+        const uint32_t tableSize = 4 << picture.bits;
+        const uint32_t lineBytes = indices.width * picture.bits / 8;
+        ASSERT_EQ(bmp.size(), 54 + tableSize + lineBytes * indices.height);
+        EXPECT_EQ(bmp.substr(0, 2), "BM");
+        EXPECT_EQ(GetLe32(bmp, 2), bmp.size());
+        EXPECT_EQ(GetLe32(bmp, 10), picture.bits == 8 ? 1078u : 118u);
+        EXPECT_EQ(GetLe32(bmp, 14), 40u);
+        EXPECT_EQ(GetLe32(bmp, 18), indices.width);
+        EXPECT_EQ(GetLe32(bmp, 22), indices.height);
+        EXPECT_EQ(bmp.substr(26, 28),
+                  std::string("\1\0", 2) + char(picture.bits) + std::string(25, '\0'));
+
+        int wrong = 0;
+        for (uint32_t y = 0; y < indices.height; ++y) {
+            for (uint32_t x = 0; x < indices.width; ++x) {
+                const uint8_t index = BmpIndex(bmp, x, y);
+                const uint8_t* colour = &colours.pixels[(y * colours.width + x) * 3];
+                const char* entry = &bmp[54 + index * 4];
+                const std::string expected = {char(colour[2]), char(colour[1]), char(colour[0]), 0};
+                if (index != indices.pixels[y * indices.width + x] ||
+                    std::string(entry, 4) != expected) {
+                    ++wrong;
+                }
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+    EXPECT_TRUE(boxes.Records().empty());
+}
+
+TEST_F(MagDecoder, ParsesHeaders) {
+    const std::string logo = ReadFile(kMagDir + "logo_16c_640x400.mag");
+    MagInfo info;
+    ASSERT_EQ(MMAG_ParseHeader(BytesOf(logo), logo.size(), &info), kMagComplete);
+    EXPECT_STREQ(info.machineName, "PYTN");
+    EXPECT_STREQ(info.userName, " pymag             ");
+    EXPECT_EQ(info.headerOffset, 58u);
+    EXPECT_EQ(info.lineBytes, 320);
+    EXPECT_EQ(info.height, 400);
+    EXPECT_EQ(MMAG_ParseHeader(BytesOf(logo), logo.size() - 1, &info), kMagTruncated);
+    EXPECT_EQ(MMAG_ParseHeader(BytesOf(logo), 58 + 31, &info), kMagNoHeader);
+    EXPECT_EQ(MMAG_ParseHeader(BytesOf(logo), 57, &info), kMagNoHeader);
+    std::string other = logo;
+    other[5] = '1';
+    EXPECT_EQ(MMAG_ParseHeader(BytesOf(other), other.size(), &info), kMagNotMag);
+
+    // 16 colours from x 3 to 10: whole units of 8 pixels make it 16 wide.
+    MagParts parts;
+    parts.x0 = 3;
+    parts.x1 = 10;
+    parts.y1 = 1;
+    parts.flagA.assign(4, false);
+    parts.pixels =
+        "\x01\x23\x45\x67\x89\xAB\xCD\xEF"
+        "FEDCBA98";
+    const std::string aligned = MagFile(parts);
+    ASSERT_EQ(MMAG_ParseHeader(BytesOf(aligned), aligned.size(), &info), kMagComplete);
+    EXPECT_EQ(info.alignedX0, 0);
+    EXPECT_EQ(info.alignedX1, 15);
+    EXPECT_EQ(info.lineBytes, 8);
+    EXPECT_EQ(MMAG_BmpSizeOf(&info), 118u + 16);
+    // Flags all 0 read the pixel stream straight; BMP rows run bottom-up.
+    std::string bmp;
+    ASSERT_EQ(Decode(aligned, &bmp), 0);
+    EXPECT_EQ(GetLe32(bmp, 18), 16u);
+    EXPECT_EQ(bmp.substr(118), "FEDCBA98\x01\x23\x45\x67\x89\xAB\xCD\xEF");
+    EXPECT_EQ(bmp.substr(54, 8), std::string("\2\0\1\0\3\1\2\0", 8));  // green, red, blue
+    // Four flag A bits still need a whole byte.
+    std::string flagAAtEnd = aligned;
+    PutLe(flagAAtEnd, kHeader + 12, uint32_t(aligned.size() - kHeader), 4);
+    EXPECT_EQ(MMAG_ParseHeader(BytesOf(flagAAtEnd), flagAAtEnd.size(), &info), kMagTruncated);
+
+    const std::pair<size_t, uint32_t> kInvalid[] = {
+        {kHeader, 1},           // top marker
+        {kHeader + 4, 16},      // x0 a whole unit right of x1
+        {kHeader + 6, 2},       // y0 below y1
+        {kHeader + 8, 16384},   // wider than a picture may be
+        {kHeader + 10, 16384},  // taller than a picture may be
+        {kHeader + 10, 0xFFFF},
+    };
+    for (const auto& [at, value] : kInvalid) {
+        std::string bad = aligned;
+        PutLe(bad, at, value, at == kHeader ? 1 : 2);
+        EXPECT_EQ(MMAG_ParseHeader(BytesOf(bad), bad.size(), &info), kMagInvalid) << at;
+    }
+}
+
+// Every copy nibble, checked against units taken from the table independently:
+// 17 rows of distinct raw units, then rows whose last two units copy,
+// the flag row carried from row to row and changed through flag B.
+TEST_F(MagDecoder, CopiesFromEveryOffset) {
+    constexpr int kUnitsLeft[16] = {0, 1, 2, 4, 0, 1, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0};
+    constexpr int kRowsUp[16] = {0, 0, 0, 0, 1, 1, 2, 2, 2, 4, 4, 4, 8, 8, 8, 16};
+    const uint8_t kPairs[] = {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF1};
+    constexpr int kRawRows = 17, kUnits = 8;
+    const int rows = kRawRows + int(std::size(kPairs));
+
+    MagParts parts;
+    parts.wide = true;
+    parts.x1 = 15;
+    parts.y1 = uint16_t(rows - 1);
+    std::vector<std::array<uint16_t, kUnits>> expected(rows);
+    uint8_t flag = 0;
+    for (int row = 0; row < rows; ++row) {
+        const uint8_t next = row < kRawRows ? 0 : kPairs[row - kRawRows];
+        parts.flagA.insert(parts.flagA.end(), {false, false, false, next != flag});
+        if (next != flag) parts.flagB += char(next ^ flag);
+        flag = next;
+        for (int unit = 0; unit < kUnits; ++unit) {
+            const int nibble = unit < 6 ? 0 : unit == 6 ? flag >> 4 : flag & 15;
+            uint16_t& value = expected[row][unit];
+            if (nibble == 0) {
+                value = uint16_t(row * 16 + unit + 0x100);
+                parts.pixels += {char(value), char(value >> 8)};
+            } else {
+                value = expected[row - kRowsUp[nibble]][unit - kUnitsLeft[nibble]];
+            }
+        }
+    }
+    std::string bmp;
+    ASSERT_EQ(Decode(MagFile(parts), &bmp), 0);
+    for (int row = 0; row < rows; ++row) {
+        for (int unit = 0; unit < kUnits; ++unit) {
+            const size_t at = 1078 + (rows - 1 - row) * 16 + unit * 2;
+            EXPECT_EQ(uint8_t(bmp[at]) | uint8_t(bmp[at + 1]) << 8, expected[row][unit])
+                << "row " << row << " unit " << unit;
+        }
+    }
+}
+
+TEST_F(MagDecoder, RejectsHostileFiles) {
+    // 256 colours, 4 pixels (two units, one flag byte) by two rows.
+    auto twoRows = [](uint8_t firstFlag, uint8_t secondFlag) {
+        MagParts parts;
+        parts.wide = true;
+        parts.x1 = 3;
+        parts.y1 = 1;
+        parts.flagA = {firstFlag != 0, secondFlag != firstFlag};
+        if (firstFlag) parts.flagB += char(firstFlag);
+        if (secondFlag != firstFlag) parts.flagB += char(secondFlag ^ firstFlag);
+        parts.pixels = std::string(8, 'p');
+        return MagFile(parts);
+    };
+    EXPECT_EQ(Decode(twoRows(0x00, 0x40)), 0);   // the row above
+    EXPECT_EQ(Decode(twoRows(0x01, 0x00)), 0);   // the unit to the left
+    EXPECT_EQ(Decode(twoRows(0x40, 0x00)), -1);  // above the top row
+    EXPECT_EQ(Decode(twoRows(0xF0, 0x00)), -1);  // far above it
+    EXPECT_EQ(Decode(twoRows(0x44, 0x00)), -1);  // both units above it
+    EXPECT_EQ(Decode(twoRows(0x10, 0x00)), -1);  // left of the first unit of the top row
+    EXPECT_EQ(Decode(twoRows(0x00, 0x10)), -1);  // left of the start of the buffer
+    EXPECT_EQ(Decode(twoRows(0x00, 0x11)), -1);  // both units from there
+    EXPECT_EQ(Decode(twoRows(0x00, 0x50)), -1);  // wraps into the undecoded row
+    EXPECT_EQ(Decode(twoRows(0x00, 0x03)), -1);  // four units left of the second
+
+    // Streams that run past their declared sizes, though the file goes on.
+    const std::string sound = twoRows(0x00, 0x44);
+    ASSERT_EQ(Decode(sound), 0);
+    std::string shortFlagB = sound;
+    PutLe(shortFlagB, kHeader + 20, 0, 4);
+    EXPECT_EQ(Decode(shortFlagB), -1);
+    std::string shortPixels = twoRows(0x00, 0x00);
+    ASSERT_EQ(Decode(shortPixels), 0);
+    PutLe(shortPixels, kHeader + 28, 7, 4);
+    EXPECT_EQ(Decode(shortPixels), -1);
+
+    // Regions past the end of the file, also where 32-bit sums would wrap.
+    MagInfo info;
+    const std::pair<size_t, uint32_t> kBeyond[] = {{kHeader + 12, 0xFFFFFFFF},
+                                                   {kHeader + 16, 0xFFFFFFF0},
+                                                   {kHeader + 20, 0xFFFFFFFF},
+                                                   {kHeader + 24, 0xFFFFFFE0},
+                                                   {kHeader + 28, 9}};
+    for (const auto& [at, value] : kBeyond) {
+        std::string beyond = sound;
+        PutLe(beyond, at, value, 4);
+        EXPECT_EQ(MMAG_ParseHeader(BytesOf(beyond), beyond.size(), &info), kMagTruncated) << at;
+        EXPECT_EQ(Decode(beyond), -1) << at;
+    }
+
+    // Every cut of a real picture, and a buffer one byte short.
+    const std::string dither = ReadFile(kMagDir + "rgb24_256c_dither_128x64.mag");
+    for (size_t size = 0; size < dither.size(); ++size) {
+        ASSERT_EQ(Decode(dither.substr(0, size)), -1) << size;
+    }
+    ASSERT_EQ(MMAG_ParseHeader(BytesOf(dither), dither.size(), &info), kMagComplete);
+    std::vector<uint8_t> buffer(MMAG_BmpSizeOf(&info) - 1);
+    EXPECT_EQ(MMAG_DecodeToBmp(BytesOf(dither), dither.size(), buffer.data(), buffer.size()), -1);
+}
+
+TEST_F(MagDecoder, ReportsFilesThatFailToDecode) {
+    platform::ScopedMessageRecorder boxes;
+    const std::string logo = ReadFile(kMagDir + "logo_16c_640x400.mag");
+    const std::string cut = Write("cut.mag", logo.substr(0, logo.size() - 10));
+    const std::string notMag = Write("not.mag", "BM not a MAG at all \x1A" + std::string(40, '\0'));
+
+    EXPECT_EQ(MMAG_GetBmpSize(cut.c_str()), 118u + 320 * 400);
+    std::string bmp = "kept";
+    EXPECT_FALSE(TM2BC().MagToBmpStream(cut.c_str(), bmp));
+    EXPECT_EQ(bmp, "kept");
+    EXPECT_EQ(Shown(boxes), std::vector<std::string>{"warning ok Failed by MMAG_MagtoBmp"});
+
+    boxes.Clear();
+    EXPECT_EQ(MMAG_GetBmpSize(notMag.c_str()), 0u);
+    EXPECT_FALSE(TM2BC().MagToBmpStream(notMag.c_str(), bmp));
+    EXPECT_FALSE(TM2BC().MagToBmpStream(Path("missing.mag").c_str(), bmp));
+    EXPECT_EQ(bmp, "kept");
+    EXPECT_TRUE(boxes.Records().empty());
+}
