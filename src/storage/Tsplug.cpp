@@ -24,65 +24,6 @@ namespace {
 constexpr size_t kMaxPictureFileBytes = size_t{1} << 29;
 constexpr int kInfoTextBuffer = 256;
 
-bool SupportedDepth(uint16_t bitCount) {
-    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 || bitCount == 32;
-}
-
-// Rows are padded to whole 32-bit words.
-uint64_t RowBytes(int64_t width, uint16_t bitCount) {
-    return (uint64_t(width) * bitCount + 31) / 32 * 4;
-}
-
-// The header, when it is one the player takes: plain pixels of a supported
-// depth, a size within the limits, and all of it inside the block.
-bool ReadHeader(const void* info, size_t infoSize, SpiBitmapInfoHeader& header) {
-    if (infoSize < sizeof header) return false;
-    std::memcpy(&header, info, sizeof header);
-    int64_t rows = std::abs(int64_t{header.height});
-    return header.size >= sizeof header && header.size <= infoSize && header.compression == 0 &&
-           SupportedDepth(header.bitCount) && header.width >= 1 && header.width <= SPI_MAX_SIDE &&
-           rows >= 1 && rows <= SPI_MAX_SIDE && header.width * rows <= SPI_MAX_PIXELS;
-}
-
-// The colour table as pixel words; false when it runs past the block. Entries
-// beyond 2^bitCount can never be used and are not read.
-bool ReadPalette(const uint8_t* info, size_t infoSize, const SpiBitmapInfoHeader& header,
-                 std::vector<uint32_t>& palette) {
-    uint32_t possible = uint32_t{1} << header.bitCount;
-    uint32_t entries = header.clrUsed == 0 ? possible : std::min(header.clrUsed, possible);
-    if (uint64_t{entries} * sizeof(SpiRgbQuad) > infoSize - header.size) return false;
-    palette.resize(entries);
-    for (uint32_t i = 0; i < entries; ++i) {
-        SpiRgbQuad quad;
-        std::memcpy(&quad, info + header.size + i * sizeof quad, sizeof quad);
-        palette[i] = uint32_t{quad.red} << 16 | uint32_t{quad.green} << 8 | quad.blue;
-    }
-    return true;
-}
-
-void ConvertRow(const uint8_t* row, const SpiBitmapInfoHeader& header,
-                const std::vector<uint32_t>& palette, uint32_t* out) {
-    int32_t width = header.width;
-    if (header.bitCount >= 24) {
-        size_t step = header.bitCount / 8;
-        for (int32_t x = 0; x < width; ++x, row += step) {
-            out[x] = uint32_t{row[2]} << 16 | uint32_t{row[1]} << 8 | row[0];
-        }
-        return;
-    }
-    // Indices fill each byte from its most significant bit down.
-    int bits = header.bitCount;
-    int perByte = 8 / bits;
-    unsigned mask = (1u << bits) - 1;
-    for (int32_t x = 0; x < width; ++x) {
-        unsigned shift = 8 - bits * (x % perByte + 1);
-        unsigned index = (row[x / perByte] >> shift) & mask;
-        out[x] = index < palette.size() ? palette[index] : 0;
-    }
-}
-
-// Only ASCII letters change; the second byte of a two-byte character may look
-// like one and is stepped over.
 std::string UpperCase(std::string text) {
     for (size_t i = 0; i < text.size(); ++i) {
         auto c = static_cast<unsigned char>(text[i]);
@@ -124,30 +65,6 @@ bool ReadPlugIn(TPlug& plug) {
 }
 
 }  // namespace
-
-bool DecodeDib(const void* info, size_t infoSize, const void* bits, size_t bitsSize,
-               DecodedPicture& picture) {
-    SpiBitmapInfoHeader header;
-    std::vector<uint32_t> palette;
-    if (!info || !bits || !ReadHeader(info, infoSize, header)) return false;
-    if (header.bitCount <= 8 &&
-        !ReadPalette(static_cast<const uint8_t*>(info), infoSize, header, palette)) {
-        return false;
-    }
-    int32_t rows = header.height < 0 ? -header.height : header.height;
-    uint64_t stride = RowBytes(header.width, header.bitCount);
-    if (stride * uint64_t(rows) > bitsSize) return false;
-
-    DecodedPicture result{header.width, rows, std::vector<uint32_t>(size_t(header.width) * rows)};
-    const auto* source = static_cast<const uint8_t*>(bits);
-    for (int32_t y = 0; y < rows; ++y) {
-        int32_t stored = header.height < 0 ? y : rows - 1 - y;
-        ConvertRow(source + stride * stored, header, palette,
-                   result.pixels.data() + size_t(y) * header.width);
-    }
-    picture = std::move(result);
-    return true;
-}
 
 TSusiePlugIn::~TSusiePlugIn() {
     ClosePlugIn();

@@ -13,22 +13,12 @@
 
 #include "platform/dynlib.h"
 #include "storage/Link_arc.h"
+#include "storage/Bmp_dec.h"
 #include "storage/spi_plugin.h"
 
 namespace storage {
 
-// A decoded picture, ready for TLasGraphic::LoadFromGraphic.
-struct DecodedPicture {
-    int32_t width = 0;
-    int32_t height = 0;
-    std::vector<uint32_t> pixels;  // 0x00RRGGBB, rows top-down
-};
 
-// Converts a plug-in's two blocks (bitmap header with colour table, rows) of
-// the given sizes. False, leaving `picture` unchanged, when the header is not
-// one the player takes or describes more than the blocks hold.
-bool DecodeDib(const void* info, size_t infoSize, const void* bits, size_t bitsSize,
-               DecodedPicture& picture);
 
 // One loaded plug-in.
 struct TPlug {

@@ -241,12 +241,12 @@ TEST(DecodeDib, ReadsIndexedRowsAndRefusesHeadersThatDoNotFit) {
     std::string row(4, '\0');
     std::string wide = DibHeader(8193, 8193, 8);
     const std::pair<std::string, std::string> refused[] = {
-        {DibHeader(1, 1, 16), row},                          // unsupported depth
+        {DibHeader(1, 1, 2), row},                           // unsupported depth
         {DibHeader(1, 1, 24).replace(16, 4, Le32(1)), row},  // compressed
         {DibHeader(16385, 1, 24), std::string(16385 * 3 + 1, '\0')},
         {DibHeader(1, INT_MIN, 24), row},
         {wide + std::string(1024, '\0'), std::string(8196 * 8193, '\0')},  // too many pixels
-        {DibHeader(1, 1, 24).replace(0, 4, Le32(12)), row},                // header too small
+        {DibHeader(1, 1, 24).replace(0, 4, Le32(8)), row},                 // header too small
         {DibHeader(1, 1, 24).replace(0, 4, Le32(41)), row},                // header past block
         {DibHeader(1, 1, 8) + std::string(1020, '\0'), row},               // short colour table
         {DibHeader(2, 2, 24), std::string(15, '\0')},                      // one byte short
