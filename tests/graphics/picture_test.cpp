@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "graphics/Las_grf.h"
-#include "platform/canvas.h"
 
 using graphics::TLasGraphic;
 using graphics::TransparencyMode;
@@ -268,17 +267,4 @@ TEST(Picture, TransparencyRequests) {
     cleared.ClearMask();
     EXPECT_EQ(cleared.Mode(), TransparencyMode::Keyed);
     EXPECT_EQ(MaskOf(cleared, 1), std::vector<uint8_t>(2, 0));
-}
-
-TEST(Picture, PresentShowsTheWholeSurface) {
-    platform::RecordingCanvas canvas;
-    TLasGraphic picture = Numbered(3, 2);
-    picture.Present(canvas, 5, 7);
-    ASSERT_EQ(canvas.frames.size(), 1u);
-    EXPECT_EQ(canvas.frames[0].x, 5);
-    EXPECT_EQ(canvas.frames[0].y, 7);
-    EXPECT_EQ(canvas.frames[0].pixels, (std::vector<uint32_t>{0, 1, 2, 16, 17, 18}));
-    picture.SetSize(0, 4);
-    picture.Present(canvas, 0, 0);
-    EXPECT_EQ(canvas.frames.size(), 1u);
 }

@@ -1,18 +1,16 @@
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "common/golden.h"
+#include "common/test_files.h"
 #include "graphics/Las_grf.h"
 
 using graphics::TLasGraphic;
@@ -40,11 +38,6 @@ namespace {
 
 const std::string kSuite = std::string(ORV_TEST_DATA) + "/pngsuite/";
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // ImageMagick's decode of a suite image, kept as 8-bit RGBA without colour
 // chunks, so libpng's simplified reader hands it over unconverted.
 std::vector<uint8_t> Reference(const std::string& name, int32_t& width, int32_t& height) {
@@ -61,48 +54,38 @@ std::vector<uint8_t> Reference(const std::string& name, int32_t& width, int32_t&
 }
 
 // Loads bytes through a memory stream with the given budget.
-bool LoadBytes(TLasGraphic& picture, const std::vector<uint8_t>& bytes, uint64_t budget) {
-    FILE* file = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb");
+bool LoadBytes(TLasGraphic& picture, std::string bytes, uint64_t budget) {
+    bytes.push_back('\0');  // fmemopen wants at least one byte
+    FILE* file = fmemopen(bytes.data(), bytes.size(), "rb");
     bool loaded = picture.LoadPngFromFile(file, budget);
     std::fclose(file);
     return loaded;
 }
 
-void AppendChunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
-    auto put32 = [&](uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8) png.push_back(uint8_t(v >> shift));
-    };
-    put32(uint32_t(data.size()));
-    size_t start = png.size();
-    png.insert(png.end(), type, type + 4);
-    png.insert(png.end(), data.begin(), data.end());
-    put32(uint32_t(crc32(0, png.data() + start, uInt(png.size() - start))));
+std::string BigEndian(uint32_t value) {
+    return {char(value >> 24), char(value >> 16), char(value >> 8), char(value)};
+}
+
+void AppendChunk(std::string& png, const std::string& type, const std::string& data) {
+    std::string body = type + data;
+    png += BigEndian(uint32_t(data.size())) + body;
+    png += BigEndian(
+        uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
 }
 
 // A valid PNG header claiming width x height RGB pixels, with one small IDAT.
-std::vector<uint8_t> ClaimedSize(uint32_t width, uint32_t height) {
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> header = {uint8_t(width >> 24),
-                                   uint8_t(width >> 16),
-                                   uint8_t(width >> 8),
-                                   uint8_t(width),
-                                   uint8_t(height >> 24),
-                                   uint8_t(height >> 16),
-                                   uint8_t(height >> 8),
-                                   uint8_t(height),
-                                   8,
-                                   2,
-                                   0,
-                                   0,
-                                   0};
-    AppendChunk(png, "IHDR", header);
-    std::vector<uint8_t> zeros(std::min<uint64_t>(uint64_t{height} * (1 + 3 * width), 64), 0);
-    std::vector<uint8_t> packed(compressBound(uLong(zeros.size())));
+std::string ClaimedSize(uint32_t width, uint32_t height) {
+    std::string png = "\x89PNG\r\n\x1A\n";
+    AppendChunk(png, "IHDR",
+                BigEndian(width) + BigEndian(height) + std::string("\x08\x02\0\0\0", 5));
+    std::vector<Bytef> zeros(std::min<uint64_t>(uint64_t{height} * (1 + 3 * width), 64), 0);
+    std::string packed(compressBound(uLong(zeros.size())), '\0');
     uLongf packedSize = uLongf(packed.size());
-    compress(packed.data(), &packedSize, zeros.data(), uLong(zeros.size()));
+    compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, zeros.data(),
+             uLong(zeros.size()));
     packed.resize(packedSize);
     AppendChunk(png, "IDAT", packed);
-    AppendChunk(png, "IEND", {});
+    AppendChunk(png, "IEND", "");
     return png;
 }
 
@@ -168,13 +151,11 @@ TEST(Png, DamagedFilesAreRefusedAndChangeNothing) {
     EXPECT_EQ(refused, 14);
 
     // Every cut of a good file fails, down to an empty one.
-    std::vector<uint8_t> whole = ReadFile(kSuite + "basi2c08.png");
+    std::string whole = testkit::ReadFile(kSuite + "basi2c08.png");
     for (size_t length = 0; length < whole.size(); ++length) {
-        std::vector<uint8_t> cut(whole.begin(), whole.begin() + length);
-        cut.push_back(0);  // fmemopen wants at least one byte
         TLasGraphic picture;
         picture.Assign(before);
-        ASSERT_FALSE(LoadBytes(picture, cut, length)) << "cut at " << length;
+        ASSERT_FALSE(LoadBytes(picture, whole.substr(0, length), length)) << "cut at " << length;
         ExpectUnchanged(picture, before);
     }
 }
@@ -182,7 +163,7 @@ TEST(Png, DamagedFilesAreRefusedAndChangeNothing) {
 TEST(Png, AbsurdSizesAreRefusedBeforeAllocating) {
     for (auto [width, height] :
          {std::pair{100000u, 100000u}, {16384u, 16384u}, {16385u, 1u}, {0x7FFFFFFFu, 1u}}) {
-        std::vector<uint8_t> png = ClaimedSize(width, height);
+        std::string png = ClaimedSize(width, height);
         TLasGraphic picture;
         largestAllocation = 0;
         EXPECT_FALSE(LoadBytes(picture, png, png.size())) << width << "x" << height;
@@ -190,7 +171,7 @@ TEST(Png, AbsurdSizesAreRefusedBeforeAllocating) {
         EXPECT_EQ(picture.Width(), 10);
     }
     // The same header with a sane size decodes, so the refusal above was the size.
-    std::vector<uint8_t> small = ClaimedSize(4, 4);
+    std::string small = ClaimedSize(4, 4);
     TLasGraphic picture;
     EXPECT_TRUE(LoadBytes(picture, small, small.size()));
     EXPECT_EQ(picture.Width(), 4);
@@ -198,45 +179,42 @@ TEST(Png, AbsurdSizesAreRefusedBeforeAllocating) {
 }
 
 TEST(Png, ReadsAnEntryInsideALargerFileWithinItsBudget) {
-    std::vector<uint8_t> png = ReadFile(kSuite + "basn6a08.png");
-    std::vector<uint8_t> archive(100, 0xAB);
-    archive.insert(archive.end(), png.begin(), png.end());
-    archive.insert(archive.end(), 50, 0xCD);
-
+    std::string png = testkit::ReadFile(kSuite + "basn6a08.png");
+    std::string archive = std::string(100, '\xAB') + png + std::string(50, '\xCD');
     TLasGraphic expected;
     ASSERT_TRUE(expected.LoadPngFile(kSuite + "basn6a08.png"));
-    for (uint64_t budget :
-         {uint64_t(png.size()), uint64_t(png.size()) + 50, uint64_t(UINT64_MAX)}) {
+
+    auto loadEntry = [&](TLasGraphic& picture, uint64_t budget, long& end) {
         FILE* file = fmemopen(archive.data(), archive.size(), "rb");
         std::fseek(file, 100, SEEK_SET);
-        TLasGraphic picture;
-        EXPECT_TRUE(picture.LoadPngFromFile(file, budget)) << budget;
-        ExpectUnchanged(picture, expected);
+        bool loaded = picture.LoadPngFromFile(file, budget);
+        end = std::ftell(file);
         std::fclose(file);
+        return loaded;
+    };
+    long end = 0;
+    for (uint64_t budget :
+         {uint64_t(png.size()), uint64_t(png.size()) + 50, uint64_t(UINT64_MAX)}) {
+        TLasGraphic picture;
+        EXPECT_TRUE(loadEntry(picture, budget, end)) << budget;
+        ExpectUnchanged(picture, expected);
     }
     // One byte short of the entry: the IEND chunk lies beyond the budget.
-    FILE* file = fmemopen(archive.data(), archive.size(), "rb");
-    std::fseek(file, 100, SEEK_SET);
     TLasGraphic picture;
-    EXPECT_FALSE(picture.LoadPngFromFile(file, png.size() - 1));
-    EXPECT_LE(std::ftell(file), long(100 + png.size() - 1)) << "read past the budget";
-    std::fclose(file);
+    EXPECT_FALSE(loadEntry(picture, png.size() - 1, end));
+    EXPECT_LE(end, long(100 + png.size() - 1)) << "read past the budget";
     EXPECT_FALSE(picture.LoadPngFromFile(nullptr, 1000));
 }
 
-TEST(Png, FileNamesMustEndInPng) {
-    namespace fs = std::filesystem;
-    fs::path folder = fs::temp_directory_path() / ("orv_png_test_" + std::to_string(getpid()));
-    fs::create_directories(folder);
-    for (const char* name : {"a.PNG", "b.Png", "c.bmp", "png"}) {
-        fs::copy_file(kSuite + "basn0g08.png", folder / name);
-    }
+using PngFiles = testkit::TempDirTest;
+
+TEST_F(PngFiles, NamesMustEndInPng) {
+    std::string png = testkit::ReadFile(kSuite + "basn0g08.png");
     TLasGraphic picture;
-    EXPECT_TRUE(picture.LoadPngFile((folder / "a.PNG").string()));
-    EXPECT_TRUE(picture.LoadPngFile((folder / "b.Png").string()));
-    EXPECT_FALSE(picture.LoadPngFile((folder / "c.bmp").string()));
-    EXPECT_FALSE(picture.LoadPngFile((folder / "png").string()));
-    EXPECT_FALSE(picture.LoadPngFile((folder / "missing.png").string()));
+    EXPECT_TRUE(picture.LoadPngFile(Write("a.PNG", png)));
+    EXPECT_TRUE(picture.LoadPngFile(Write("b.Png", png)));
+    EXPECT_FALSE(picture.LoadPngFile(Write("c.bmp", png)));
+    EXPECT_FALSE(picture.LoadPngFile(Write("png", png)));
+    EXPECT_FALSE(picture.LoadPngFile(Path("missing.png")));
     EXPECT_FALSE(picture.LoadPngFile("No Entry"));
-    fs::remove_all(folder);
 }
