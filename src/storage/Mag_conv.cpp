@@ -7,6 +7,7 @@
 #include "graphics/Las_grf.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "storage/Bmp_dec.h"
 
 namespace storage {
 
@@ -408,6 +409,12 @@ int MMAG_MagtoBmp(const char* path, uint8_t* buffer, size_t bufferSize) {
     const std::optional<std::string> bytes = platform::ReadFile(path, kMagMaxFileSize);
     if (!bytes) return -1;
     return MMAG_DecodeToBmp(BytesOf(*bytes), bytes->size(), buffer, bufferSize);
+}
+
+bool TM2BC::Convert(const char* path, DecodedPicture& bitmap) {
+    std::string image;
+    return MagToBmpStream(path, image) &&
+           DecodeBmp(reinterpret_cast<const uint8_t*>(image.data()), image.size(), bitmap);
 }
 
 bool TM2BC::MagToBmpStream(const char* path, std::string& bmpImage) {

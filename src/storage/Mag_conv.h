@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "storage/Pic_buf.h"
+
 namespace storage {
 
 // MMAG_ParseHeader results.
@@ -80,6 +82,9 @@ int MMAG_MagtoBmp(const char* path, uint8_t* buffer, size_t bufferSize);
 // Made for one conversion.
 class TM2BC {
 public:
+    // The MAG file at `path` decoded into `bitmap`; false, leaving it alone,
+    // when MagToBmpStream fails.
+    bool Convert(const char* path, DecodedPicture& bitmap);
     // Appends the BMP file image of the MAG file at `path` to `bmpImage`.
     // False without a word for a file that is not a MAG picture; false after
     // a warning box for one that fails to decode.

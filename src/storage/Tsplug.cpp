@@ -20,8 +20,6 @@ static_assert(SPI_MAX_SIDE == graphics::kMaxPictureSide &&
 
 namespace {
 
-// Twice the largest plain picture the player takes (2^26 pixels of 32 bits).
-constexpr size_t kMaxPictureFileBytes = size_t{1} << 29;
 constexpr int kInfoTextBuffer = 256;
 
 std::string UpperCase(std::string text) {

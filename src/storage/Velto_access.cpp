@@ -86,7 +86,8 @@ std::string FileNameOf(const std::string& path) {
 
 }  // namespace
 
-TVeltoAccessControl::TVeltoAccessControl() : defaultFont(kDefaultFont) {
+TVeltoAccessControl::TVeltoAccessControl()
+    : pluginDirectory(platform::DirectoryOf(platform::ExecutablePath())), defaultFont(kDefaultFont) {
     process_.Stack = &stack_;
     commands_.File = &document_;
     variables_.SetFile(&document_);
@@ -178,6 +179,7 @@ void TVeltoAccessControl::LoadConfiguration(const std::string& cfgPath) {
     windowLeft = configuration_->GetInt("MainForm.Left", 0);
     windowTop = configuration_->GetInt("MainForm.Top", 0);
     defaultFont = configuration_->GetText("System.DefaultFont", kDefaultFont);
+    if (susieLoaded_) susie_.OpenPlugIn(pluginDirectory + "*.spi");
 }
 
 void TVeltoAccessControl::PrepareDataDirectory(const std::string& path) {
@@ -249,6 +251,7 @@ bool TVeltoAccessControl::LoadSystemBook() {
 
 void TVeltoAccessControl::Close() {
     Link_Close(&package_);
+    SetSusieActive(false);
     if (!configuration_) return;
     configuration_->SetBool("System.UseMusic", useMusic);
     configuration_->SetBool("System.UseSound", useSound);

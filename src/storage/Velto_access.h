@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "graphics/Las_grf.h"
 #include "graphics/Lay_ctrl.h"
 #include "scenario/Cmdctrl3.h"
 #include "scenario/Var_ctrl.h"
@@ -17,6 +18,8 @@
 #include "scenario/Velto_proc.h"
 #include "storage/Cfg_load.h"
 #include "storage/Link_arc.h"
+#include "storage/Pic_buf.h"
+#include "storage/Tsplug.h"
 
 namespace storage {
 
@@ -45,6 +48,17 @@ public:
     // A file of the game on disk: the data directory first, then the
     // package's directory. kNoEntry when it is in neither.
     std::string ResolveFile(std::string_view name);
+
+    // A picture the scenario names: from the package, else from disk, and a
+    // PNG missing from both from the system library. False when none loads.
+    bool LoadImage(std::string_view name, graphics::TLasGraphic& graphic);
+    bool LoadBitmapFromArchive(std::string_view name, DecodedPicture& bitmap, LinkReader& archive);
+    bool LoadBitmapFromFile(std::string_view name, DecodedPicture& bitmap);
+    // Loads the image plug-ins from pluginDirectory, or unloads them.
+    void SetSusieActive(bool on);
+    TSusiePlugIn& Susie() { return susie_; }
+    // Where the image plug-ins are looked for; the player's own folder.
+    std::string pluginDirectory;
 
     void Jump(std::string_view book, std::string_view page);
     void Call(std::string_view book, std::string_view page);
@@ -83,6 +97,8 @@ private:
     bool LoadSystemBook();
     // False, after ending the game with a message, when the stack is full.
     bool RoomForCall();
+    bool LoadPngFromArchive(std::string_view name, graphics::TLasGraphic& graphic,
+                            LinkReader& archive);
 
     LinkReader package_;
     LinkReader library_;
@@ -93,6 +109,8 @@ private:
     scenario::TVariableCtrl variables_;
     graphics::TLayerCtrl layers_;
     std::unique_ptr<TConfigLoader> configuration_;
+    TSusiePlugIn susie_;
+    bool susieLoaded_ = false;
     std::string packagePath_;
     std::string packageDirectory_;
     std::string dataDirectory_;

@@ -1,0 +1,124 @@
+// Pictures a scenario names, found in the package, on disk or in the library,
+// in every format the player reads.
+#include <gtest/gtest.h>
+
+#include "common/test_files.h"
+#include "common/test_package.h"
+#include "platform/app.h"
+#include "platform/dialogs.h"
+#include "platform/headless.h"
+#include "storage/Velto_access.h"
+
+namespace fs = std::filesystem;
+using testkit::PackageBytes;
+using testkit::ReadFile;
+
+namespace {
+
+const std::string kData = ORV_TEST_DATA;
+const std::string kScenario =
+    "///\r\n<Head=\"Velto\">\r\nFileType=OV3\r\nDataDirectory=data\r\n<Head End>\r\n";
+
+std::string TgaBytes() {  // 2 x 1, 24-bit, top row first
+    std::string tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = 2, tga[14] = 1, tga[16] = 24, tga[17] = 0x20;
+    return tga + "\x01\x02\x03\x04\x05\x06";
+}
+
+class Pictures : public testkit::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        platform::SetApp(&app_);
+        access_ = std::make_unique<storage::TVeltoAccessControl>();
+        access_->pluginDirectory = Path("plugins/");
+    }
+    void TearDown() override {
+        access_.reset();
+        platform::SetApp(nullptr);
+        TempDirTest::TearDown();
+    }
+
+    graphics::TLasGraphic Load(const std::string& name) {
+        graphics::TLasGraphic picture;
+        loaded_ = access_->LoadImage(name, picture);
+        return picture;
+    }
+
+    platform::HeadlessApplication app_;
+    platform::ScopedMessageRecorder boxes_;
+    std::unique_ptr<storage::TVeltoAccessControl> access_;
+    bool loaded_ = false;
+};
+
+}  // namespace
+
+TEST_F(Pictures, EveryFormatLoadsFromThePackageAndPngAlsoFromTheLibrary) {
+    Write("game.vp3",
+          PackageBytes({{"velto.vf3", kScenario},
+                        {"pic.png", ReadFile(kData + "/pngsuite/basn2c08.png")},
+                        {"bg\\pic.BMP", ReadFile(kData + "/bmpsuite/rgb24.bmp")},
+                        {"old.mag", ReadFile(kData + "/mag/pal4_16c_128x64.mag")},
+                        {"packed.png", testkit::Compressed(ReadFile(kData + "/pngsuite/basn0g01.png")),
+                         storage::kLinkCompressed}}));
+    Write("veltort3.vlb", PackageBytes({{"system.vf3", "///\r\n"},
+                                        {"lib.png", ReadFile(kData + "/pngsuite/basn0g08.png")},
+                                        {"lib.bmp", ReadFile(kData + "/bmpsuite/pal8.bmp")}},
+                                       "OV3LIB"));
+    ASSERT_TRUE(access_->Open(Path("game.vp3")));
+    ASSERT_TRUE(access_->OpenLibrary(Path("veltort3.vlb")));
+
+    struct Case {
+        const char* name;
+        int32_t width;  // 0: does not load
+    };
+    for (const Case& c : {Case{"PIC.png", 32}, Case{"bg\\pic.bmp", 127}, Case{"old.MAG", 128},
+                          Case{"packed.png", 32}, Case{"lib.PNG", 32}, Case{"lib.bmp", 0},
+                          Case{"missing.png", 0}, Case{"missing.bmp", 0}}) {
+        graphics::TLasGraphic picture = Load(c.name);
+        EXPECT_EQ(loaded_, c.width > 0) << c.name;
+        if (c.width > 0) {
+            EXPECT_EQ(picture.Width(), c.width) << c.name;
+        }
+    }
+    EXPECT_TRUE(boxes_.Records().empty());
+}
+
+TEST_F(Pictures, APlainScenarioFindsPicturesOnDiskDataDirectoryFirst) {
+    Write("game.vp3", kScenario);
+    Write("data/pic.png", ReadFile(kData + "/pngsuite/basn2c08.png"));         // 32 x 32
+    Write("Pic.PNG", ReadFile(kData + "/pngsuite/s09n3p02.png"));              // 9 x 9
+    Write("only.bmp", ReadFile(kData + "/bmpsuite/pal8os2.bmp"));             // 127 x 64
+    Write("data/Logo.MAG", ReadFile(kData + "/mag/logo_16c_640x400.mag"));  // case differs
+    ASSERT_TRUE(access_->Open(Path("game.vp3")));
+
+    graphics::TLasGraphic picture = Load("pic.png");
+    ASSERT_TRUE(loaded_);
+    EXPECT_EQ(picture.Width(), 32) << "the data directory's copy comes first";
+    EXPECT_EQ(Load("ONLY.bmp").Height(), 64);
+    EXPECT_TRUE(loaded_);
+    EXPECT_EQ(Load("logo.mag").Width(), 640);
+    EXPECT_TRUE(loaded_);
+    Load("..\\game.vp3");
+    EXPECT_FALSE(loaded_);
+}
+
+TEST_F(Pictures, PlugInsLoadOnFirstNeedAndUnloadAtClose) {
+    Write("game.vp3", kScenario);
+    Write("data/picture.tga", TgaBytes());
+    fs::create_directories(Path("plugins"));
+    fs::copy_file(TGA_SPI, Path("plugins/tga.spi"));
+    ASSERT_TRUE(access_->Open(Path("game.vp3")));
+    EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
+    Load("picture.png");  // a missing PNG never asks the plug-ins
+    EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
+
+    graphics::TLasGraphic picture = Load("picture.tga");
+    ASSERT_TRUE(loaded_);
+    EXPECT_EQ(picture.Width(), 2);
+    EXPECT_EQ(picture.GetPixel(1, 0), 0x060504u);
+    EXPECT_EQ(access_->Susie().GetPlugNum(), 1);
+    access_->Close();
+    EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
+}
