@@ -1,4 +1,5 @@
-// vp3tool: builds, lists, extracts and verifies game packages and system libraries.
+// vp3tool: builds, lists, extracts and verifies game packages and system libraries,
+// and converts pictures.
 #include "vp3tool.h"
 
 #include <cstdio>
@@ -7,7 +8,8 @@
 namespace {
 
 constexpr const char* kHelp = R"(Usage: vp3tool COMMAND ARGUMENTS
-Builds and inspects Orvanta 3 game packages (.vp3) and system libraries (.vlb).
+Builds and inspects Orvanta 3 game packages (.vp3) and system libraries (.vlb),
+and converts pictures the player shows into PNG.
 
 vp3tool create OUT [--id ID] [--compress] [--extract PATTERN]... [--stub FILE] INPUT...
     Builds the package OUT. Every file below a folder INPUT becomes an entry named
@@ -54,6 +56,11 @@ vp3tool verify PKG
     and every compressed entry inflates. Prints "PKG: sound, entries: N" when all
     is well, else one line per faulty entry on stderr.
 
+vp3tool convert IN OUT.png [--plugins DIR]
+    Decodes the picture IN with the player's own loader (PNG, BMP, MAG, and every
+    format an image plug-in "*.spi" beside vp3tool, or in DIR, reads) and writes it
+    as an 8-bit RGBA PNG, the picture's transparency as the alpha channel.
+
 A file that starts with an archive ID (1 to 7 printable ASCII characters padded
 with NUL to 8 bytes, such as OV3PKG, OV3LIB or LINKAGE) is read as a plain archive;
 any other file is searched for an archive appended behind a separator line.
@@ -76,5 +83,6 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "list") == 0) return vp3tool::List(args);
     if (std::strcmp(command, "extract") == 0) return vp3tool::Extract(args);
     if (std::strcmp(command, "verify") == 0) return vp3tool::Verify(args);
+    if (std::strcmp(command, "convert") == 0) return vp3tool::Convert(args);
     return vp3tool::UsageError(std::string("unknown command ") + command);
 }

@@ -19,6 +19,7 @@ int Create(const Arguments& args);
 int List(const Arguments& args);
 int Extract(const Arguments& args);
 int Verify(const Arguments& args);
+int Convert(const Arguments& args);
 
 // Prints "vp3tool: SUBJECT: MESSAGE" on stderr, one line.
 void ReportError(std::string_view subject, std::string_view message);

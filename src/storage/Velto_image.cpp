@@ -4,22 +4,12 @@
 
 #include "platform/files.h"
 #include "storage/Bmp_dec.h"
+#include "storage/Image_load.h"
 #include "storage/Mag_conv.h"
 #include "storage/Velto_access.h"
 
 namespace storage {
 namespace {
-
-bool HasExtension(std::string_view name, std::string_view extension) {
-    if (name.size() < extension.size()) return false;
-    std::string_view tail = name.substr(name.size() - extension.size());
-    for (size_t i = 0; i < tail.size(); ++i) {
-        char c = tail[i];
-        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-        if (c != extension[i]) return false;
-    }
-    return true;
-}
 
 bool DecodeBmpBytes(const std::string& bytes, DecodedPicture& bitmap) {
     return DecodeBmp(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), bitmap);
@@ -39,6 +29,38 @@ bool DecodeMagBytes(const std::string& bytes, DecodedPicture& bitmap) {
 }
 
 }  // namespace
+
+bool HasExtension(std::string_view name, std::string_view extension) {
+    if (name.size() < extension.size()) return false;
+    std::string_view tail = name.substr(name.size() - extension.size());
+    for (size_t i = 0; i < tail.size(); ++i) {
+        char c = tail[i];
+        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+        if (c != extension[i]) return false;
+    }
+    return true;
+}
+
+bool DecodePictureFile(const std::string& path, DecodedPicture& bitmap,
+                       const std::function<TSusiePlugIn&()>& plugins) {
+    bool loaded = false;
+    if (HasExtension(path, ".bmp")) {
+        auto bytes = platform::ReadFile(path, kMaxPictureFileBytes);
+        loaded = bytes && DecodeBmpBytes(*bytes, bitmap);
+    } else if (HasExtension(path, ".mag")) {
+        loaded = TM2BC().Convert(path.c_str(), bitmap);
+    }
+    return loaded || plugins().LoadFromFile(path, bitmap) == -1;
+}
+
+bool LoadPictureFile(const std::string& path, graphics::TLasGraphic& graphic,
+                     TSusiePlugIn& plugins) {
+    if (HasExtension(path, ".png")) return graphic.LoadPngFile(path);
+    DecodedPicture bitmap;
+    if (!DecodePictureFile(path, bitmap, [&]() -> TSusiePlugIn& { return plugins; })) return false;
+    graphic.LoadFromGraphic(bitmap.width, bitmap.height, bitmap.pixels.data());
+    return true;
+}
 
 bool TVeltoAccessControl::LoadImage(std::string_view name, graphics::TLasGraphic& graphic) {
     if (HasExtension(name, ".png")) {
@@ -87,18 +109,10 @@ bool TVeltoAccessControl::LoadBitmapFromArchive(std::string_view name, DecodedPi
 bool TVeltoAccessControl::LoadBitmapFromFile(std::string_view name, DecodedPicture& bitmap) {
     std::string path = ResolveFile(name);
     if (path == kNoEntry) return false;
-    bool loaded = false;
-    if (HasExtension(path, ".bmp")) {
-        auto bytes = platform::ReadFile(path, kMaxPictureFileBytes);
-        loaded = bytes && DecodeBmpBytes(*bytes, bitmap);
-    } else if (HasExtension(path, ".mag")) {
-        loaded = TM2BC().Convert(path.c_str(), bitmap);
-    }
-    if (!loaded) {
+    return DecodePictureFile(path, bitmap, [this]() -> TSusiePlugIn& {
         SetSusieActive(true);
-        loaded = susie_.LoadFromFile(path, bitmap) == -1;
-    }
-    return loaded;
+        return susie_;
+    });
 }
 
 void TVeltoAccessControl::SetSusieActive(bool on) {

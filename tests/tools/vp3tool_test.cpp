@@ -9,6 +9,7 @@
 
 #include "common/test_files.h"
 #include "common/test_package.h"
+#include "graphics/Las_grf.h"
 #include "storage/Link_arc.h"
 
 namespace fs = std::filesystem;
@@ -258,3 +259,34 @@ TEST_F(Vp3tool, BuildsTheSystemLibrary) {
 }
 
 }  // namespace
+
+// Each format goes through the player's loader; the written PNG carries the
+// picture's transparency as alpha, and the plug-ins beside the tool are used.
+TEST_F(Vp3tool, ConvertsEveryPictureFormatToPng) {
+    const std::string data = ORV_TEST_DATA;
+    Write("pic.bmp", ReadFile(data + "/bmpsuite/pal4rle.bmp"));
+    Write("old.MAG", ReadFile(data + "/mag/pal4_16c_128x64.mag"));
+    Write("keyed.png", ReadFile(data + "/pngsuite/tbrn2c08.png"));
+    std::string tga(18, '\0');  // 1 x 1, 24-bit
+    tga[2] = 2, tga[12] = 1, tga[14] = 1, tga[16] = 24;
+    Write("dot.tga", tga + "\x30\x20\x10");
+    for (const char* input : {"pic.bmp", "old.MAG", "keyed.png", "dot.tga"}) {
+        Result result = Run({"convert", Path(input), Path("out.png")});
+        EXPECT_EQ(result.status, 0) << input << ": " << result.err;
+        graphics::TLasGraphic written;
+        ASSERT_TRUE(written.LoadPngFile(Path("out.png"))) << input;
+        if (std::string(input) == "dot.tga") {
+            EXPECT_EQ(written.GetPixel(0, 0), 0x102030u);
+        }
+        if (std::string(input) == "keyed.png") {
+            EXPECT_NE(written.Mode(), graphics::TransparencyMode::Opaque);
+            EXPECT_EQ(written.MaskRow(0)[0], 0) << "tRNS transparency becomes alpha";
+        }
+    }
+    Write("junk.xyz", "not a picture");
+    EXPECT_EQ(Run({"convert", Path("junk.xyz"), Path("out.png")}).status, 1);
+    EXPECT_EQ(Run({"convert", Path("missing.bmp"), Path("out.png")}).status, 1);
+    EXPECT_EQ(Run({"convert", Path("pic.bmp"), Path("no/such/dir/out.png")}).status, 1);
+    EXPECT_EQ(Run({"convert", Path("pic.bmp")}).status, 2);
+    EXPECT_EQ(Run({"convert", Path("pic.bmp"), Path("out.bmp")}).status, 2);
+}

@@ -1,0 +1,45 @@
+// vp3tool convert: any picture the player can show, written as a PNG.
+#include "graphics/Png_write.h"
+#include "platform/files.h"
+#include "storage/Image_load.h"
+#include "vp3tool.h"
+
+namespace vp3tool {
+
+int Convert(const Arguments& args) {
+    std::string input, output;
+    std::string pluginDirectory = platform::DirectoryOf(platform::ExecutablePath());
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--plugins") {
+            if (++i == args.size()) return UsageError("--plugins needs a folder");
+            pluginDirectory = args[i];
+            if (!pluginDirectory.empty() && pluginDirectory.back() != '/') pluginDirectory += '/';
+        } else if (input.empty()) {
+            input = args[i];
+        } else if (output.empty()) {
+            output = args[i];
+        } else {
+            return UsageError("convert takes one picture and one output file");
+        }
+    }
+    if (output.empty()) return UsageError("convert needs IN and OUT.png");
+    if (!storage::HasExtension(output, ".png")) return UsageError("OUT must end in .png");
+    if (!platform::FileExists(input)) {
+        ReportError(input, "no such file");
+        return kExitBadInput;
+    }
+    storage::TSusiePlugIn plugins;
+    plugins.OpenPlugIn(pluginDirectory + "*.spi");
+    graphics::TLasGraphic picture;
+    if (!storage::LoadPictureFile(input, picture, plugins)) {
+        ReportError(input, "not a picture the player can read");
+        return kExitBadInput;
+    }
+    if (!graphics::SavePngFile(picture, output)) {
+        ReportError(output, "cannot write");
+        return kExitBadInput;
+    }
+    return kExitOk;
+}
+
+}  // namespace vp3tool
