@@ -24,7 +24,8 @@ std::string TLayerCtrl::GetSectionName(int32_t index, int32_t field) {
                                                     ".Top"};
     std::string key = "Layer." + scenario::IntToText(index);
     if (field < 0 || field >= static_cast<int32_t>(std::size(suffixes))) {
-        platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok, kBadField);
+        platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok,
+                              kBadField);
         return key;
     }
     return key.append(suffixes[field]);

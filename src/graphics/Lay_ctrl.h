@@ -12,10 +12,12 @@
 
 namespace graphics {
 
+// clang-format off
 // "背景レイヤー": record 0, the background layer every game has.
 inline constexpr std::string_view kBackgroundLayerName = "\x94w\x8Ci\x83\x8C\x83" "C\x83\x84\x81[";
 // "テキストレイヤー": where messages are drawn unless a command names another layer.
 inline constexpr std::string_view kTextLayerName = "\x83" "e\x83L\x83X\x83g\x83\x8C\x83" "C\x83\x84\x81[";
+// clang-format on
 
 struct TLayerRecord {
     std::string Name;

@@ -14,9 +14,13 @@ Application* current = &fallback;
 
 }  // namespace
 
-Application& App() { return *current; }
+Application& App() {
+    return *current;
+}
 
-void SetApp(Application* app) { current = app ? app : &fallback; }
+void SetApp(Application* app) {
+    current = app ? app : &fallback;
+}
 
 void HeadlessApplication::ProcessMessages() {
     while (!pending_.empty() && !Terminated()) {
@@ -25,10 +29,18 @@ void HeadlessApplication::ProcessMessages() {
         WindowEvents* handler = EventHandler();
         if (!handler) continue;
         switch (event.kind) {
-            case WindowEvent::Kind::MouseDown: handler->MouseDown(event.button, event.x, event.y); break;
-            case WindowEvent::Kind::MouseMove: handler->MouseMove(event.x, event.y); break;
-            case WindowEvent::Kind::MouseUp: handler->MouseUp(event.button, event.x, event.y); break;
-            case WindowEvent::Kind::Close: handler->CloseRequested(); break;
+            case WindowEvent::Kind::MouseDown:
+                handler->MouseDown(event.button, event.x, event.y);
+                break;
+            case WindowEvent::Kind::MouseMove:
+                handler->MouseMove(event.x, event.y);
+                break;
+            case WindowEvent::Kind::MouseUp:
+                handler->MouseUp(event.button, event.x, event.y);
+                break;
+            case WindowEvent::Kind::Close:
+                handler->CloseRequested();
+                break;
         }
     }
 }

@@ -23,12 +23,20 @@ void UseVirtualClock(uint32_t startTick) {
     virtualTick = startTick;
 }
 
-void UseRealClock() { virtualActive = false; }
+void UseRealClock() {
+    virtualActive = false;
+}
 
-bool IsVirtualClock() { return virtualActive; }
+bool IsVirtualClock() {
+    return virtualActive;
+}
 
-void SetVirtualTick(uint32_t tick) { virtualTick = tick; }
+void SetVirtualTick(uint32_t tick) {
+    virtualTick = tick;
+}
 
-void AdvanceVirtualClock(uint32_t milliseconds) { virtualTick += milliseconds; }
+void AdvanceVirtualClock(uint32_t milliseconds) {
+    virtualTick += milliseconds;
+}
 
 }  // namespace platform

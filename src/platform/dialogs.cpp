@@ -14,7 +14,8 @@ public:
         std::fprintf(stderr, "%s\n", FormatMessageRecord(record).c_str());
         return record.answer;
     }
-    std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
+    std::optional<std::string> AskText(std::string_view, std::string_view,
+                                       std::string_view) override {
         return std::nullopt;
     }
 };
@@ -39,16 +40,20 @@ void SetMessageBoxBackend(MessageBoxBackend* newBackend) {
 
 MessageAnswer DefaultAnswer(MessageButtons buttons) {
     switch (buttons) {
-        case MessageButtons::YesNo: return MessageAnswer::Yes;
-        case MessageButtons::AbortIgnore: return MessageAnswer::Ignore;
-        case MessageButtons::Ok: break;
+        case MessageButtons::YesNo:
+            return MessageAnswer::Yes;
+        case MessageButtons::AbortIgnore:
+            return MessageAnswer::Ignore;
+        case MessageButtons::Ok:
+            break;
     }
     return MessageAnswer::Ok;
 }
 
 bool AnswerFits(MessageButtons buttons, MessageAnswer answer) {
     switch (buttons) {
-        case MessageButtons::Ok: return answer == MessageAnswer::Ok;
+        case MessageButtons::Ok:
+            return answer == MessageAnswer::Ok;
         case MessageButtons::YesNo:
             return answer == MessageAnswer::Yes || answer == MessageAnswer::No;
         case MessageButtons::AbortIgnore:
@@ -59,18 +64,24 @@ bool AnswerFits(MessageButtons buttons, MessageAnswer answer) {
 
 std::string_view KindName(MessageKind kind) {
     switch (kind) {
-        case MessageKind::Warning: return "warning";
-        case MessageKind::Error: return "error";
-        case MessageKind::Plain: break;
+        case MessageKind::Warning:
+            return "warning";
+        case MessageKind::Error:
+            return "error";
+        case MessageKind::Plain:
+            break;
     }
     return "plain";
 }
 
 std::string_view ButtonsName(MessageButtons buttons) {
     switch (buttons) {
-        case MessageButtons::YesNo: return "yesno";
-        case MessageButtons::AbortIgnore: return "abortignore";
-        case MessageButtons::Ok: break;
+        case MessageButtons::YesNo:
+            return "yesno";
+        case MessageButtons::AbortIgnore:
+            return "abortignore";
+        case MessageButtons::Ok:
+            break;
     }
     return "ok";
 }
@@ -100,10 +111,17 @@ std::string FormatMessageRecord(const MessageRecord& record) {
     line.append(AnswerName(record.answer)).append(" ");
     for (char c : Cp932ToUtf8(record.text)) {
         switch (c) {
-            case '\\': line += "\\\\"; break;
-            case '\r': line += "\\r"; break;
-            case '\n': line += "\\n"; break;
-            default: line += c;
+            case '\\':
+                line += "\\\\";
+                break;
+            case '\r':
+                line += "\\r";
+                break;
+            case '\n':
+                line += "\\n";
+                break;
+            default:
+                line += c;
         }
     }
     return line;

@@ -1,7 +1,7 @@
 #include "platform/encoding.h"
 
-#include <cerrno>
 #include <iconv.h>
+#include <cerrno>
 #include <stdexcept>
 
 namespace platform {

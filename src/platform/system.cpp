@@ -11,9 +11,13 @@ std::optional<LocalDateTime> fixedDateTime;
 
 }  // namespace
 
-void SeedRandom(uint32_t seed) { generator.seed(seed); }
+void SeedRandom(uint32_t seed) {
+    generator.seed(seed);
+}
 
-int32_t RandomInt() { return static_cast<int32_t>(generator() >> 1); }
+int32_t RandomInt() {
+    return static_cast<int32_t>(generator() >> 1);
+}
 
 LocalDateTime Now() {
     if (fixedDateTime) return *fixedDateTime;
@@ -24,6 +28,8 @@ LocalDateTime Now() {
             local.tm_min,         local.tm_sec,     local.tm_wday};
 }
 
-void SetFixedDateTime(std::optional<LocalDateTime> fixed) { fixedDateTime = fixed; }
+void SetFixedDateTime(std::optional<LocalDateTime> fixed) {
+    fixedDateTime = fixed;
+}
 
 }  // namespace platform

@@ -11,7 +11,7 @@
 namespace scenario {
 
 class TVeltoCommand {
-  public:
+public:
     StringList Params;  // KEY=VALUE lines, verbatim, in page order
     int32_t NestLevel = 0;
     int32_t Type = 0;

@@ -54,7 +54,7 @@ void ReportError(std::string_view text) {
 // straight from the document after one page lookup. A line past the page or
 // past the document reads as "", so a stale position never reads out of bounds.
 class PageLines {
-  public:
+public:
     PageLines(TVeltoFile& file, std::string_view book, std::string_view page)
         : lines_(file.Lines()) {
         if (file.FindPage(book, page, start_, end_)) count_ = std::max(end_ - start_ - 1, 0);
@@ -70,7 +70,7 @@ class PageLines {
         return lines_[line];
     }
 
-  private:
+private:
     const StringList& lines_;
     int32_t start_ = 0;
     int32_t end_ = 0;

@@ -44,7 +44,7 @@ enum CommandType : int32_t {
 };
 
 class TCommandCtrl {
-  public:
+public:
     static constexpr int32_t kMaxCommands = 500;  // per page
 
     // The document, owned by the caller; set after construction.
@@ -73,7 +73,7 @@ class TCommandCtrl {
     // it moves on past an if or an endif.
     static int32_t NextNestLevel(int32_t type, int32_t& depth);
 
-  private:
+private:
     struct Entry {
         int32_t LineIndex;  // among the page's inner lines
         int32_t NestLevel;

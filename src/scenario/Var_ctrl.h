@@ -14,7 +14,7 @@
 namespace scenario {
 
 class TVariableCtrl {
-  public:
+public:
     TVariableCtrl();
 
     // The document holding the variables; not owned. Without one, stored
@@ -46,7 +46,7 @@ class TVariableCtrl {
     // Substitute, the error message standing in for the text on failure.
     std::string Get_Text(std::string_view text);
 
-  private:
+private:
     int32_t SpecialValue(std::string_view name);
     std::string SpecialString(std::string_view name);
 

@@ -11,16 +11,19 @@
 namespace scenario {
 namespace {
 
+// clang-format off
 // "ファイル内に未知のブロックが存在します\r\nファイル保護のため処理を停止します\r\n"
 constexpr std::string_view kUnknownBlockReport =
     "\x83t\x83@\x83" "C\x83\x8B\x93\xE0\x82\xC9\x96\xA2\x92m\x82\xCC\x83u\x83\x8D\x83" "b\x83N"
     "\x82\xAA\x91\xB6\x8D\xDD\x82\xB5\x82\xDC\x82\xB7\r\n\x83t\x83@\x83" "C\x83\x8B\x95\xDB\x8C"
     "\xEC\x82\xCC\x82\xBD\x82\xDF\x8F\x88\x97\x9D\x82\xF0\x92\xE2\x8E~\x82\xB5\x82\xDC\x82\xB7\r\n";
+// clang-format on
 
 // Our own banner; a document file starts with "///", which is how a plain
 // scenario file is told from a package.
 constexpr std::string_view kBanner1 = "/// Orvanta 3 scenario document";
-constexpr std::string_view kBanner2 = "/// Edit with care: the player reads this file line by line.";
+constexpr std::string_view kBanner2 =
+    "/// Edit with care: the player reads this file line by line.";
 
 // Blocks smaller than this are searched line by line; a key map would cost more.
 constexpr int32_t kKeyMapMinLines = 16;
@@ -52,7 +55,9 @@ std::string EntryText(std::string_view key, int32_t start, int32_t end) {
 
 }  // namespace
 
-TVeltoFile::TVeltoFile() { NewDocument(); }
+TVeltoFile::TVeltoFile() {
+    NewDocument();
+}
 
 void TVeltoFile::ResetCache() {
     cacheKey_.clear();
@@ -120,13 +125,20 @@ std::string TVeltoFile::MakeBlockLine(int kind, std::string_view name) {
         return line;
     };
     switch (kind) {
-        case kHeadStart: return start("Head");
-        case kHeadEnd: return "<Head End>";
-        case kBookStart: return start("Book");
-        case kBookEnd: return "<Book End>";
-        case kPageStart: return start("Page");
-        case kPageEnd: return "<Page End>";
-        default: return start("Unknown");
+        case kHeadStart:
+            return start("Head");
+        case kHeadEnd:
+            return "<Head End>";
+        case kBookStart:
+            return start("Book");
+        case kBookEnd:
+            return "<Book End>";
+        case kPageStart:
+            return start("Page");
+        case kPageEnd:
+            return "<Page End>";
+        default:
+            return start("Unknown");
     }
 }
 
@@ -135,7 +147,8 @@ std::string TVeltoFile::GetBlockName(std::string_view line) {
     if (eq == std::string_view::npos) return "";
     std::string_view rest = line.substr(eq + 1);
     size_t close = rest.find('>');
-    std::string_view name = close == std::string_view::npos ? std::string_view() : rest.substr(0, close);
+    std::string_view name =
+        close == std::string_view::npos ? std::string_view() : rest.substr(0, close);
     size_t quote = name.find('"');
     if (quote != std::string_view::npos) {
         name = name.substr(quote + 1);
@@ -198,8 +211,10 @@ bool TVeltoFile::RebuildIndex() {
                 AddIndexEntry(bookName + "/" + pageName + ":", pageStart, n);
                 pageStart = -1;
                 break;
-            case kUnknownBlock: return ReportUnknownBlock(line), false;
-            default: break;
+            case kUnknownBlock:
+                return ReportUnknownBlock(line), false;
+            default:
+                break;
         }
     }
     ResetCache();
@@ -276,7 +291,8 @@ TVeltoFile::KeyMap* TVeltoFile::KeyMapForCachedBlock(int32_t blockStart, int32_t
         for (int32_t i = blockStart + 1; i < last; ++i) {
             std::string_view line = lines_[i];
             size_t eq = line.find('=');
-            if (eq != std::string_view::npos) it->second.try_emplace(std::string(line.substr(0, eq)), i - blockStart);
+            if (eq != std::string_view::npos)
+                it->second.try_emplace(std::string(line.substr(0, eq)), i - blockStart);
         }
     }
     return &it->second;

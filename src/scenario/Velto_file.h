@@ -28,9 +28,11 @@ enum BlockLineKind : int {
     kPageEnd = 8,
 };
 
+// clang-format off
 // "ファイルが破損しています\r\n": the start of every report of a damaged file.
 inline constexpr std::string_view kFileDamagedMessage =
     "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x94j\x91\xB9\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\r\n";
+// clang-format on
 
 class TVeltoFile {
 public:

@@ -37,7 +37,7 @@ inline constexpr std::string_view kStackMessageLayerName = "Stack.MessageEffect.
 inline constexpr std::string_view kStackBorder = "@StackBorder";
 
 class TVeltoProcessStack {
-  public:
+public:
     // The frame being written before PushFrame, or the one PopFrame just read.
     StringList Frame;
 
@@ -68,7 +68,7 @@ class TVeltoProcessStack {
     // The stack's lines, the top first.
     StringList StackLines() const;
 
-  private:
+private:
     StringList lines_;  // the top is the back, so pushing and popping stay cheap
     size_t depth_ = 0;  // border lines in lines_
 };
@@ -81,7 +81,7 @@ struct TCallPosition {
 };
 
 class TVeltoProcess {
-  public:
+public:
     // Frame target of the stack operations below; set by the owner, not owned.
     TVeltoProcessStack* Stack = nullptr;
 
@@ -147,7 +147,7 @@ class TVeltoProcess {
     // position to go back to; nullopt when no frame is on the stack.
     std::optional<TCallPosition> PopCall();
 
-  private:
+private:
     bool WaitExpired() const;
 };
 

@@ -213,9 +213,9 @@ private:
 };
 
 bool HeadlessRun::OpenOutputs() {
-    for (auto [output, path] : {std::pair{&trace_, &options_.tracePath},
-                                std::pair{&messages_, &options_.messagesPath},
-                                std::pair{&dump_, &options_.dumpVarsPath}}) {
+    for (auto [output, path] :
+         {std::pair{&trace_, &options_.tracePath}, std::pair{&messages_, &options_.messagesPath},
+          std::pair{&dump_, &options_.dumpVarsPath}}) {
         if (!output->Open(*path)) {
             std::fprintf(stderr, "orvanta3: %s: cannot write\n", path->c_str());
             return false;
@@ -257,7 +257,8 @@ void HeadlessRun::Perform(const ScriptAction& action) {
     if (action.hasPosition) {
         pointerX_ = action.x;
         pointerY_ = action.y;
-        app_.Post({WindowEvent::Kind::MouseMove, platform::MouseButton::Left, pointerX_, pointerY_});
+        app_.Post(
+            {WindowEvent::Kind::MouseMove, platform::MouseButton::Left, pointerX_, pointerY_});
     }
     switch (action.kind) {
         case Kind::Click:
@@ -268,9 +269,14 @@ void HeadlessRun::Perform(const ScriptAction& action) {
             app_.Post({WindowEvent::Kind::MouseUp, button, pointerX_, pointerY_});
             break;
         }
-        case Kind::Sleep: sleepUntil_ = platform::TickCount() + action.milliseconds; break;
-        case Kind::Close: app_.Post({WindowEvent::Kind::Close}); break;
-        case Kind::Move: break;
+        case Kind::Sleep:
+            sleepUntil_ = platform::TickCount() + action.milliseconds;
+            break;
+        case Kind::Close:
+            app_.Post({WindowEvent::Kind::Close});
+            break;
+        case Kind::Move:
+            break;
     }
 }
 

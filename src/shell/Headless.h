@@ -12,16 +12,16 @@ namespace shell {
 
 // Exit statuses of a run.
 enum HeadlessExit : int {
-    kExitDone = 0,         // the scenario ran off a page, or the window was closed
-    kExitError = 1,        // the player quit after an error
-    kExitUsage = 2,        // a bad command line or input script
-    kExitStuck = 3,        // waiting for a click with no input left, or out of time
+    kExitDone = 0,   // the scenario ran off a page, or the window was closed
+    kExitError = 1,  // the player quit after an error
+    kExitUsage = 2,  // a bad command line or input script
+    kExitStuck = 3,  // waiting for a click with no input left, or out of time
 };
 
 struct HeadlessOptions {
-    std::string packagePath;   // UTF-8 disk paths
+    std::string packagePath;  // UTF-8 disk paths
     std::string libraryPath;
-    std::string inputPath;     // "" for none; "-" is standard input/output
+    std::string inputPath;  // "" for none; "-" is standard input/output
     std::string tracePath;
     std::string messagesPath;
     std::string dumpVarsPath;

@@ -67,9 +67,10 @@ bool TfrmMain::DoIf(const TVeltoCommand& command) {
     std::string compare = command.GetString("if.Compare", "Equal");
     std::string first = command.GetString("if.Variable1", "");
     std::string second = command.GetString("if.Variable2", "");
-    bool holds = command.GetString("if.VariableType", "Value") == "Value"
-                     ? CompareNumbers(compare, variables.Get_Value(first), variables.Get_Value(second))
-                     : CompareTexts(compare, variables.Get_Text(first), variables.Get_Text(second));
+    bool holds =
+        command.GetString("if.VariableType", "Value") == "Value"
+            ? CompareNumbers(compare, variables.Get_Value(first), variables.Get_Value(second))
+            : CompareTexts(compare, variables.Get_Text(first), variables.Get_Text(second));
     if (holds || SkipToBlockEnd(command.NestLevel)) return true;
     ShowBlockError(kIfWithoutEndif);
     return false;

@@ -15,10 +15,12 @@ using scenario::TVeltoCommand;
 
 constexpr std::string_view kVelto = "Velto";
 constexpr std::string_view kUnknownCommand = "debug error : unknown command - MainLoop_Step()";
+// clang-format off
 // "Veltoライブラリが開けません\r\nCan't open - "veltort3.vlb""
 constexpr std::string_view kLibraryMissing =
     "Velto\x83\x89\x83" "C\x83u\x83\x89\x83\x8A\x82\xAA\x8AJ\x82\xAF\x82\xDC\x82\xB9\x82\xF1\r\n"
     "Can't open - \"veltort3.vlb\"";
+// clang-format on
 
 }  // namespace
 
@@ -115,18 +117,30 @@ void TfrmMain::EndOfPage() {
 bool TfrmMain::Dispatch(const TVeltoCommand& command) {
     using namespace scenario;
     switch (command.Type) {
-        case kCmdRem: return true;
-        case kCmdIf: return DoIf(command);
-        case kCmdElse: return DoElse(command);
-        case kCmdEndif: return true;
-        case kCmdValueCtrl: return DoValueCtrl(command);
-        case kCmdStringCtrl: return DoStringCtrl(command);
-        case kCmdWait: return DoWait(command);
-        case kCmdMove: return DoMove(command);
-        case kCmdCall: return DoCall(command);
-        case kCmdReturn: return DoReturn();
-        case kCmdStringInput: return DoStringInput(command);
-        case kCmdSystem: return DoSystem(command);
+        case kCmdRem:
+            return true;
+        case kCmdIf:
+            return DoIf(command);
+        case kCmdElse:
+            return DoElse(command);
+        case kCmdEndif:
+            return true;
+        case kCmdValueCtrl:
+            return DoValueCtrl(command);
+        case kCmdStringCtrl:
+            return DoStringCtrl(command);
+        case kCmdWait:
+            return DoWait(command);
+        case kCmdMove:
+            return DoMove(command);
+        case kCmdCall:
+            return DoCall(command);
+        case kCmdReturn:
+            return DoReturn();
+        case kCmdStringInput:
+            return DoStringInput(command);
+        case kCmdSystem:
+            return DoSystem(command);
         // Pictures, messages, layers, buttons, windows, sound and choices
         // are played once the screens and the sound exist.
         case kCmdMessageDraw:
@@ -138,10 +152,12 @@ bool TfrmMain::Dispatch(const TVeltoCommand& command) {
         case kCmdSelect:
         case kCmdDynamicLayer:
         case kCmdDynamicLayerClear:
-        case kCmdWindowShow: return true;
+        case kCmdWindowShow:
+            return true;
         // Recognised, but they do nothing and end the tick.
         case kCmdEffect:
-        case kCmdGraphicCtrl: return false;
+        case kCmdGraphicCtrl:
+            return false;
         default:
             platform::ShowMessage(platform::MessageKind::Plain, platform::MessageButtons::Ok,
                                   kUnknownCommand);

@@ -7,6 +7,7 @@ namespace {
 
 using scenario::TVeltoCommand;
 
+// clang-format off
 // "debug: error report:\n ０で除算しました"
 constexpr std::string_view kDivisionByZero =
     "debug: error report:\n \x82O\x82\xC5\x8F\x9C\x8EZ\x82\xB5\x82\xDC\x82\xB5\x82\xBD";
@@ -16,6 +17,7 @@ constexpr std::string_view kUnknownSystemBefore =
     "\x81u";
 constexpr std::string_view kUnknownSystemAfter = "\x81v\x82\xAA\x94\xAD\x8Ds\x82\xB3\x82\xEA\x82\xDC"
                                                  "\x82\xB5\x82\xBD";
+// clang-format on
 
 void ShowDebug(std::string_view text) {
     platform::ShowMessage(platform::MessageKind::Plain, platform::MessageButtons::Ok, text);
@@ -23,7 +25,9 @@ void ShowDebug(std::string_view text) {
 
 // Sums, differences and products wrap around in 32 bits; so does the one
 // quotient that does not fit, INT32_MIN / -1, which would trap the processor.
-int32_t Wrap(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+int32_t Wrap(int64_t value) {
+    return static_cast<int32_t>(static_cast<uint32_t>(value));
+}
 
 int32_t Calculate(std::string_view calc, int32_t a, int32_t b) {
     if (calc == "Add") return Wrap(int64_t{a} + b);
@@ -59,9 +63,9 @@ bool TfrmMain::DoStringCtrl(const TVeltoCommand& command) {
 bool TfrmMain::DoStringInput(const TVeltoCommand& command) {
     scenario::TVariableCtrl& variables = access_.Variables();
     std::string target = command.GetString("StringInput.StringVar", "");
-    std::string text = platform::InputBox(command.GetString("StringInput.Caption", ""),
-                                          command.GetString("StringInput.Text", ""),
-                                          variables.Get_Text(target));
+    std::string text =
+        platform::InputBox(command.GetString("StringInput.Caption", ""),
+                           command.GetString("StringInput.Text", ""), variables.Get_Text(target));
     variables.Set_Text(target, text);
     return true;
 }

@@ -13,8 +13,12 @@ constexpr size_t kFileHeaderSize = 14;
 
 enum Compression : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
 
-uint32_t Read16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t Read32(const uint8_t* p) { return Read16(p) | Read16(p + 2) << 16; }
+uint32_t Read16(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8;
+}
+uint32_t Read32(const uint8_t* p) {
+    return Read16(p) | Read16(p + 2) << 16;
+}
 
 struct DibLayout {
     int32_t width = 0;
@@ -33,13 +37,18 @@ bool SaneSize(int64_t width, int64_t height) {
 
 bool KnownFormat(uint32_t bitCount, uint32_t compression) {
     switch (compression) {
-        case kRgb: return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
-                          bitCount == 24 || bitCount == 32;
-        case kRle8: return bitCount == 8;
-        case kRle4: return bitCount == 4;
+        case kRgb:
+            return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
+                   bitCount == 24 || bitCount == 32;
+        case kRle8:
+            return bitCount == 8;
+        case kRle4:
+            return bitCount == 4;
         case kBitFields:
-        case kAlphaBitFields: return bitCount == 16 || bitCount == 32;
-        default: return false;
+        case kAlphaBitFields:
+            return bitCount == 16 || bitCount == 32;
+        default:
+            return false;
     }
 }
 
@@ -94,7 +103,8 @@ std::optional<DibLayout> ReadLayout(const uint8_t* info, size_t size) {
         if (tableStart > size || (size - tableStart) / entrySize < entries) return std::nullopt;
         for (uint32_t i = 0; i < entries; ++i) {
             const uint8_t* colour = info + tableStart + i * entrySize;
-            layout.palette.push_back(uint32_t(colour[2]) << 16 | uint32_t(colour[1]) << 8 | colour[0]);
+            layout.palette.push_back(uint32_t(colour[2]) << 16 | uint32_t(colour[1]) << 8 |
+                                     colour[0]);
         }
     }
     return layout;
@@ -127,15 +137,25 @@ uint32_t PaletteColour(uint32_t index, const DibLayout& layout) {
 void ConvertRow(const uint8_t* source, const DibLayout& layout, uint32_t* out) {
     for (int32_t x = 0; x < layout.width; ++x) {
         switch (layout.bitCount) {
-            case 1: out[x] = PaletteColour((source[x / 8] >> (7 - x % 8)) & 1, layout); break;
-            case 4: out[x] = PaletteColour((source[x / 2] >> (x % 2 ? 0 : 4)) & 15, layout); break;
-            case 8: out[x] = PaletteColour(source[x], layout); break;
-            case 16: out[x] = MaskedColour(Read16(source + 2 * x), layout); break;
+            case 1:
+                out[x] = PaletteColour((source[x / 8] >> (7 - x % 8)) & 1, layout);
+                break;
+            case 4:
+                out[x] = PaletteColour((source[x / 2] >> (x % 2 ? 0 : 4)) & 15, layout);
+                break;
+            case 8:
+                out[x] = PaletteColour(source[x], layout);
+                break;
+            case 16:
+                out[x] = MaskedColour(Read16(source + 2 * x), layout);
+                break;
             case 24:
                 out[x] = uint32_t(source[3 * x + 2]) << 16 | uint32_t(source[3 * x + 1]) << 8 |
                          source[3 * x];
                 break;
-            default: out[x] = MaskedColour(Read32(source + 4 * x), layout); break;
+            default:
+                out[x] = MaskedColour(Read32(source + 4 * x), layout);
+                break;
         }
     }
 }
@@ -152,8 +172,7 @@ bool DecodeRows(const DibLayout& layout, const uint8_t* bits, size_t size, uint3
 
 // Run-length rows into palette indices (bottom row first); pixels a run skips
 // keep index 0. False when the data ends before the end-of-picture mark.
-bool DecodeRunLengths(const DibLayout& layout, const uint8_t* bits, size_t size,
-                      uint32_t* pixels) {
+bool DecodeRunLengths(const DibLayout& layout, const uint8_t* bits, size_t size, uint32_t* pixels) {
     std::vector<uint8_t> indices(size_t(layout.width) * layout.height, 0);
     bool four = layout.compression == kRle4;
     int64_t x = 0, y = 0;

@@ -58,7 +58,9 @@ void TConfigLoader::SetInt(std::string_view key, int32_t value) {
     SetText(key, scenario::IntToText(value));
 }
 
-void TConfigLoader::SetBool(std::string_view key, bool value) { SetText(key, value ? "1" : "0"); }
+void TConfigLoader::SetBool(std::string_view key, bool value) {
+    SetText(key, value ? "1" : "0");
+}
 
 bool TConfigLoader::Save() {
     std::string text;

@@ -12,13 +12,11 @@
 #include <vector>
 
 #include "platform/dynlib.h"
-#include "storage/Link_arc.h"
 #include "storage/Bmp_dec.h"
+#include "storage/Link_arc.h"
 #include "storage/spi_plugin.h"
 
 namespace storage {
-
-
 
 // One loaded plug-in.
 struct TPlug {

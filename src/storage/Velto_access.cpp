@@ -87,7 +87,8 @@ std::string FileNameOf(const std::string& path) {
 }  // namespace
 
 TVeltoAccessControl::TVeltoAccessControl()
-    : pluginDirectory(platform::DirectoryOf(platform::ExecutablePath())), defaultFont(kDefaultFont) {
+    : pluginDirectory(platform::DirectoryOf(platform::ExecutablePath())),
+      defaultFont(kDefaultFont) {
     process_.Stack = &stack_;
     commands_.File = &document_;
     variables_.SetFile(&document_);
@@ -262,7 +263,9 @@ void TVeltoAccessControl::Close() {
     configuration_.reset();
 }
 
-void TVeltoAccessControl::CloseLibrary() { Link_Close(&library_); }
+void TVeltoAccessControl::CloseLibrary() {
+    Link_Close(&library_);
+}
 
 void TVeltoAccessControl::Jump(std::string_view book, std::string_view page) {
     commands_.SetBook(book);

@@ -23,8 +23,8 @@ TEST(MessageBoxes, RecorderAnswersFromQueueThenByDefault) {
 
 TEST(MessageBoxes, LogLineIsUtf8WithEscapes) {
     // "０で除算しました" in CP932, with CR LF and a backslash.
-    MessageRecord record{MessageKind::Plain, MessageButtons::AbortIgnore,
-                         "a\\b\r\n\x82O\x82\xC5", MessageAnswer::Abort};
+    MessageRecord record{MessageKind::Plain, MessageButtons::AbortIgnore, "a\\b\r\n\x82O\x82\xC5",
+                         MessageAnswer::Abort};
     EXPECT_EQ(FormatMessageRecord(record), "plain abortignore abort a\\\\b\\r\\n０で");
     MessageAnswer parsed;
     ASSERT_TRUE(ParseAnswer("ignore", parsed));

@@ -38,12 +38,12 @@ TEST(Bitmap, EveryGoodBmpSuiteFileDecodesLikeTheReference) {
         std::string bytes = testkit::ReadFile(entry.path());
         int32_t refWidth = 0, refHeight = 0;
         storage::DecodedPicture picture;
-        ASSERT_TRUE(storage::DecodeBmp(reinterpret_cast<const uint8_t*>(bytes.data()),
-                                       bytes.size(), picture))
+        ASSERT_TRUE(storage::DecodeBmp(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                       picture))
             << entry.path();
-        std::vector<uint32_t> expected = Reference(
-            fs::path(ORV_TEST_DATA) / "bmpsuite-ref" / entry.path().stem().concat(".png"),
-            refWidth, refHeight);
+        std::vector<uint32_t> expected =
+            Reference(fs::path(ORV_TEST_DATA) / "bmpsuite-ref" / entry.path().stem().concat(".png"),
+                      refWidth, refHeight);
         EXPECT_EQ(picture.width, refWidth) << entry.path();
         EXPECT_EQ(picture.height, refHeight) << entry.path();
         EXPECT_TRUE(picture.pixels == expected) << entry.path();
@@ -63,7 +63,7 @@ TEST(Bitmap, DamagedAndAbsurdFilesAreRefused) {
     huge[18] = '\xA0';  // width 100000
     huge[19] = '\x86';
     huge[20] = '\x01';
-    EXPECT_FALSE(storage::DecodeBmp(reinterpret_cast<const uint8_t*>(huge.data()), huge.size(),
-                                    picture));
+    EXPECT_FALSE(
+        storage::DecodeBmp(reinterpret_cast<const uint8_t*>(huge.data()), huge.size(), picture));
     EXPECT_TRUE(picture.pixels.empty());
 }

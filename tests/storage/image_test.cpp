@@ -56,12 +56,13 @@ protected:
 
 TEST_F(Pictures, EveryFormatLoadsFromThePackageAndPngAlsoFromTheLibrary) {
     Write("game.vp3",
-          PackageBytes({{"velto.vf3", kScenario},
-                        {"pic.png", ReadFile(kData + "/pngsuite/basn2c08.png")},
-                        {"bg\\pic.BMP", ReadFile(kData + "/bmpsuite/rgb24.bmp")},
-                        {"old.mag", ReadFile(kData + "/mag/pal4_16c_128x64.mag")},
-                        {"packed.png", testkit::Compressed(ReadFile(kData + "/pngsuite/basn0g01.png")),
-                         storage::kLinkCompressed}}));
+          PackageBytes(
+              {{"velto.vf3", kScenario},
+               {"pic.png", ReadFile(kData + "/pngsuite/basn2c08.png")},
+               {"bg\\pic.BMP", ReadFile(kData + "/bmpsuite/rgb24.bmp")},
+               {"old.mag", ReadFile(kData + "/mag/pal4_16c_128x64.mag")},
+               {"packed.png", testkit::Compressed(ReadFile(kData + "/pngsuite/basn0g01.png")),
+                storage::kLinkCompressed}}));
     Write("veltort3.vlb", PackageBytes({{"system.vf3", "///\r\n"},
                                         {"lib.png", ReadFile(kData + "/pngsuite/basn0g08.png")},
                                         {"lib.bmp", ReadFile(kData + "/bmpsuite/pal8.bmp")}},
@@ -87,9 +88,9 @@ TEST_F(Pictures, EveryFormatLoadsFromThePackageAndPngAlsoFromTheLibrary) {
 
 TEST_F(Pictures, APlainScenarioFindsPicturesOnDiskDataDirectoryFirst) {
     Write("game.vp3", kScenario);
-    Write("data/pic.png", ReadFile(kData + "/pngsuite/basn2c08.png"));         // 32 x 32
-    Write("Pic.PNG", ReadFile(kData + "/pngsuite/s09n3p02.png"));              // 9 x 9
-    Write("only.bmp", ReadFile(kData + "/bmpsuite/pal8os2.bmp"));             // 127 x 64
+    Write("data/pic.png", ReadFile(kData + "/pngsuite/basn2c08.png"));      // 32 x 32
+    Write("Pic.PNG", ReadFile(kData + "/pngsuite/s09n3p02.png"));           // 9 x 9
+    Write("only.bmp", ReadFile(kData + "/bmpsuite/pal8os2.bmp"));           // 127 x 64
     Write("data/Logo.MAG", ReadFile(kData + "/mag/logo_16c_640x400.mag"));  // case differs
     ASSERT_TRUE(access_->Open(Path("game.vp3")));
 
