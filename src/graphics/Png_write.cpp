@@ -6,8 +6,7 @@
 
 namespace graphics {
 
-bool SavePngFile(const TLasGraphic& picture, const std::string& path) {
-    if (picture.Width() <= 0 || picture.Height() <= 0) return false;
+std::vector<uint8_t> ToRgba(const TLasGraphic& picture) {
     std::vector<uint8_t> rgba;
     rgba.reserve(size_t(picture.Width()) * picture.Height() * 4);
     for (int32_t y = 0; y < picture.Height(); ++y) {
@@ -20,6 +19,12 @@ bool SavePngFile(const TLasGraphic& picture, const std::string& path) {
             rgba.push_back(mask ? mask[x] : 255);
         }
     }
+    return rgba;
+}
+
+bool SavePngFile(const TLasGraphic& picture, const std::string& path) {
+    if (picture.Width() <= 0 || picture.Height() <= 0) return false;
+    std::vector<uint8_t> rgba = ToRgba(picture);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(picture.Width());

@@ -12,24 +12,9 @@
 #include <vector>
 
 #include "graphics/Las_grf.h"
+#include "graphics/Png_write.h"
 
 namespace golden {
-
-inline std::vector<uint8_t> ToRgba(const graphics::TLasGraphic& picture) {
-    std::vector<uint8_t> rgba;
-    rgba.reserve(size_t(picture.Width()) * picture.Height() * 4);
-    for (int32_t y = 0; y < picture.Height(); ++y) {
-        const uint32_t* row = picture.Row(y);
-        const uint8_t* mask = picture.MaskRow(y);
-        for (int32_t x = 0; x < picture.Width(); ++x) {
-            rgba.push_back(uint8_t(row[x] >> 16));
-            rgba.push_back(uint8_t(row[x] >> 8));
-            rgba.push_back(uint8_t(row[x]));
-            rgba.push_back(mask ? mask[x] : 255);
-        }
-    }
-    return rgba;
-}
 
 inline std::string PathOf(const std::string& name) {
     return std::string(ORV_TEST_DATA) + "/golden/" + name + ".png";
@@ -37,7 +22,7 @@ inline std::string PathOf(const std::string& name) {
 
 // Fails the test (with the first differing pixel) unless the picture matches.
 inline void ExpectMatches(const graphics::TLasGraphic& picture, const std::string& name) {
-    std::vector<uint8_t> actual = ToRgba(picture);
+    std::vector<uint8_t> actual = graphics::ToRgba(picture);
     std::string path = PathOf(name);
     png_image image{};
     image.version = PNG_IMAGE_VERSION;

@@ -93,7 +93,7 @@ void ExpectUnchanged(const TLasGraphic& picture, const TLasGraphic& before) {
     ASSERT_EQ(picture.Width(), before.Width());
     ASSERT_EQ(picture.Height(), before.Height());
     EXPECT_EQ(picture.Mode(), before.Mode());
-    EXPECT_EQ(golden::ToRgba(picture), golden::ToRgba(before));
+    EXPECT_EQ(graphics::ToRgba(picture), graphics::ToRgba(before));
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ TEST(Png, SuiteDecodesLikeTheReference) {
         ASSERT_TRUE(picture.LoadPngFile(entry.path().string())) << name;
         ASSERT_EQ(picture.Width(), width) << name;
         ASSERT_EQ(picture.Height(), height) << name;
-        std::vector<uint8_t> actual = golden::ToRgba(picture);
+        std::vector<uint8_t> actual = graphics::ToRgba(picture);
         auto [first, _] = std::mismatch(actual.begin(), actual.end(), expected.begin());
         EXPECT_TRUE(first == actual.end())
             << name << ": first difference at byte " << first - actual.begin();

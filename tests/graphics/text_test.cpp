@@ -73,7 +73,7 @@ std::vector<T> Tail(const std::vector<T>& items, size_t count) {
 std::vector<uint8_t> Rendered(const std::string& text, int32_t maxWidth = 400) {
     TLasGraphic picture = Message(text);
     picture.RenderText(maxWidth, 0);
-    return golden::ToRgba(picture);
+    return graphics::ToRgba(picture);
 }
 
 // The colours of the covered pixels in columns [left, right).
@@ -171,7 +171,7 @@ TEST(TextEngine, TagsChangeTheFontColourAndWaits) {
     TLasGraphic unknown = Message("<XYZ><key><b>a<>b");
     unknown.RenderText(400, 0);
     EXPECT_EQ(Codes(unknown), (std::vector<int32_t>{5, 5, 5, 0}));
-    EXPECT_EQ(golden::ToRgba(unknown), Rendered("ab"));
+    EXPECT_EQ(graphics::ToRgba(unknown), Rendered("ab"));
     TLasGraphic pause = Message("<W><W12345>");
     pause.RenderText(400, 0);
     EXPECT_EQ(Step(Steps(pause)[1]), Step(13, 1200, 0, 0, 0, h, 60));
@@ -180,7 +180,7 @@ TEST(TextEngine, TagsChangeTheFontColourAndWaits) {
     TLasGraphic open = Message("a<b>c<d");
     open.RenderText(400, 0);
     EXPECT_EQ(Codes(open), (std::vector<int32_t>{5, 5, 5, 5, 5, 0}));
-    EXPECT_EQ(golden::ToRgba(open), Rendered("ac<d"));
+    EXPECT_EQ(graphics::ToRgba(open), Rendered("ac<d"));
     EXPECT_NE(Rendered("<d"), Rendered("d"));
 
     // Colours by name (any case) or as 0x00BBGGRR; junk keeps the colour.
@@ -211,7 +211,7 @@ TEST(TextEngine, LinesAndPages) {
     EXPECT_EQ(steps[steps.size() - 5].substr(0, 3), "10/");
     EXPECT_EQ(page.Text, "c#d#e");
     EXPECT_EQ(page.RenderTextInPlace(), 2 * h);
-    EXPECT_EQ(golden::ToRgba(page), Rendered("c#d", 50));
+    EXPECT_EQ(graphics::ToRgba(page), Rendered("c#d", 50));
     EXPECT_EQ(page.Text, "e");
     EXPECT_EQ(page.RenderTextInPlace(), h);
     EXPECT_EQ(Tail(Codes(page), 2), (std::vector<int32_t>{5, 0}));
