@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/golden.h"
+#include "common/test_pictures.h"
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
@@ -29,15 +29,6 @@ uint32_t OldPixel(int32_t x, int32_t y) {
 }
 uint32_t NewPixel(int32_t x, int32_t y) {
     return uint32_t(x * 4) << 16 | uint32_t(y * 5) << 8 | 0x20;
-}
-
-TLasGraphic Picture(uint32_t (*colour)(int32_t, int32_t)) {
-    TLasGraphic picture;
-    picture.SetSize(kWidth, kHeight);
-    for (int32_t y = 0; y < kHeight; ++y) {
-        for (int32_t x = 0; x < kWidth; ++x) picture.Row(y)[x] = colour(x, y);
-    }
-    return picture;
 }
 
 bool Inside(const TEffectArea& a, int32_t x, int32_t y) {
@@ -108,21 +99,18 @@ protected:
     }
     // The chosen frames side by side against one golden image.
     void ExpectFrames(const std::vector<size_t>& frames, const std::string& name) const {
-        TLasGraphic strip;
-        strip.SetSize(kWidth * int32_t(frames.size()), kHeight);
-        for (size_t i = 0; i < frames.size(); ++i) {
-            TLasGraphic frame;
-            frame.LoadFromGraphic(kWidth, kHeight, canvas_.frames.at(frames[i]).pixels.data());
-            frame.Draw(strip, kWidth * int32_t(i), 0, kWidth, kHeight, 0, 0);
-        }
-        golden::ExpectMatches(strip, name);
+        TLasGraphic strip =
+            testkit::Painted(kWidth * int32_t(frames.size()), kHeight, [&](int32_t x, int32_t y) {
+                return canvas_.frames.at(frames[x / kWidth]).pixels[y * kWidth + x % kWidth];
+            });
+        testkit::ExpectGolden(strip, name);
     }
 
     platform::ScopedVirtualClock clock_{kStart};
     platform::HeadlessApplication app_;
     TimedCanvas canvas_;
-    TLasGraphic old_ = Picture(OldPixel);
-    TLasGraphic target_ = Picture(NewPixel);
+    TLasGraphic old_ = testkit::Painted(kWidth, kHeight, OldPixel);
+    TLasGraphic target_ = testkit::Painted(kWidth, kHeight, NewPixel);
 };
 
 int WipeFrame(int32_t strip) {
@@ -131,109 +119,85 @@ int WipeFrame(int32_t strip) {
 
 }  // namespace
 
-TEST_F(Effects, FadeBlendsOnlyAnOpaqueTarget) {
-    TEffectArea area{8, 6, 40, 30};
-    Run(0, area);
-    EXPECT_EQ(canvas_.ticks, Paced(8, 150));
-    ExpectOldOutside(area, 8);
-    ExpectFrames({0, 3, 7}, "effect_fade");
-
-    target_.SetTransparencyMode(graphics::TransparencyMode::Keyed);
-    Run(0, area);
-    EXPECT_EQ(canvas_.ticks, Paced(8, 150));
-    ExpectOldOutside(kNowhere, 8);
+// Each effect's frames and their period; nothing outside the area changes
+// until the effect is done.
+TEST_F(Effects, PacedFramesWithinTheArea) {
+    struct Case {
+        int32_t number;
+        TEffectArea area;
+        uint32_t frames, period;
+        size_t ownFrames;  // then the whole new screen is shown
+        std::vector<size_t> golden;
+        const char* name;
+    };
+    const Case cases[] = {
+        {0, {8, 6, 40, 30}, 8, 150, 8, {0, 3, 7}, "effect_fade"},
+        {1, kScreen, 13, 40, 13, {1, 6, 12}, "effect_wipe_left"},
+        {2, {4, 3, 50, 41}, 11, 40, 11, {3, 10}, "effect_wipe_top"},
+        {3, kScreen, 13, 30, 12, {0, 5, 10}, "effect_random_panels"},
+        {4, kScreen, 10, 40, 10, {2, 6}, "effect_blind"},
+        {5, {5, 5, 31, 33}, 10, 40, 10, {1, 5}, "effect_square"},
+        {6, {8, 6, 40, 30}, 21, 100, 20, {2, 10, 16}, "effect_wave"},
+        {7, kScreen, 9, 200, 9, {0, 2, 4, 5, 8}, "effect_mosaic"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Run(c.number, c.area);
+        EXPECT_EQ(canvas_.ticks, Paced(c.frames, c.period));
+        ExpectOldOutside(c.area, c.ownFrames);
+        ExpectFrames(c.golden, c.name);
+    }
 }
 
-TEST_F(Effects, WipesFillGroupsOfTenStripsFromTheirRightEnd) {
+TEST_F(Effects, OrderOfStripsTilesAndBands) {
     Run(1, kScreen);
-    EXPECT_EQ(canvas_.ticks, Paced(13, 40));
     for (int32_t x = 0; x < kWidth; ++x) {
         EXPECT_EQ(FirstNew(x, 0), WipeFrame(x / 2)) << x;
         EXPECT_EQ(FirstNew(x, kHeight - 1), WipeFrame(x / 2)) << x;
     }
-    ExpectFrames({1, 6, 12}, "effect_wipe_left");
-
-    // 41 rows: the odd last one is left to the screen's next Present.
     Run(2, {4, 3, 50, 41});
-    EXPECT_EQ(canvas_.ticks, Paced(11, 40));
-    EXPECT_EQ(Wrong(10, {4, 3, 50, 40}), 0);
     for (int32_t y = 3; y < 43; ++y) EXPECT_EQ(FirstNew(10, y), WipeFrame((y - 3) / 2)) << y;
-    ExpectFrames({3, 10}, "effect_wipe_top");
-}
 
-TEST_F(Effects, RandomPanelsShowTwelveTilesAFrame) {
     Run(3, kScreen);
-    EXPECT_EQ(canvas_.ticks, Paced(13, 30));
     for (size_t k = 0; k < 12; ++k) {
         int tiles = 0;
         for (int32_t t = 0; t < 144; ++t) tiles += IsNew(k, t / 12 * 5, t % 12 * 4);
         EXPECT_EQ(tiles, 12 * int(k + 1)) << k;
     }
-    EXPECT_EQ(Wrong(12, kScreen), 0);
-    ExpectFrames({0, 5, 10}, "effect_random_panels");
 
+    Run(4, kScreen);
+    for (int32_t y = 0; y < 40; ++y) EXPECT_EQ(FirstNew(7, y), y % 20 / 2) << y;
+    EXPECT_EQ(Wrong(9, {0, 0, kWidth, 40}), 0);  // no band for the last 8 rows
+}
+
+TEST_F(Effects, PartialAreasEndNewInsideAndOldOutside) {
     // Narrower than 12 columns: the last column's tiles take all the width.
     TEffectArea narrow{20, 8, 10, 30};
     Run(3, narrow);
     EXPECT_EQ(Wrong(11, narrow), 0);
-}
 
-TEST_F(Effects, BlindAndSquareGrowTwoPixelLines) {
-    Run(4, kScreen);
-    EXPECT_EQ(canvas_.ticks, Paced(10, 40));
-    for (int32_t y = 0; y < 40; ++y) EXPECT_EQ(FirstNew(7, y), y % 20 / 2) << y;
-    EXPECT_EQ(Wrong(9, {0, 0, kWidth, 40}), 0);  // no band for the last 8 rows
-    ExpectFrames({2, 6}, "effect_blind");
     Run(4, {0, 0, kWidth, 30});
     EXPECT_EQ(Wrong(9, {0, 0, kWidth, 20}), 0);
-
     // The partial last bands are covered, but nothing outside the area.
-    TEffectArea area{5, 5, 31, 33};
-    Run(5, area);
-    EXPECT_EQ(canvas_.ticks, Paced(10, 40));
-    ExpectOldOutside(area, 10);
-    EXPECT_EQ(Wrong(9, area), 0);
-    ExpectFrames({1, 5}, "effect_square");
-}
+    Run(5, {5, 5, 31, 33});
+    EXPECT_EQ(Wrong(9, {5, 5, 31, 33}), 0);
 
-TEST_F(Effects, WaveRotatesBandsWithinTheArea) {
     TEffectArea area{8, 6, 40, 30};
     Run(6, area);
-    EXPECT_EQ(canvas_.ticks, Paced(21, 100));
-    ExpectOldOutside(area, 20);
     EXPECT_EQ(Wrong(19, area), 0);
     EXPECT_EQ(Wrong(20, kScreen), 0);
-    ExpectFrames({2, 10, 16}, "effect_wave");
-
-    // Rotations up to 38 columns in an area 12 wide.
-    TEffectArea narrow{30, 10, 12, 20};
+    // Rotations up to 38 columns in an area 10 wide.
     Run(6, narrow);
     ExpectOldOutside(narrow, 20);
     EXPECT_EQ(Wrong(19, narrow), 0);
-}
 
-TEST_F(Effects, MosaicCoarsensTheOldThenRefinesTheNew) {
-    Run(7, kScreen);
-    EXPECT_EQ(canvas_.ticks, Paced(9, 200));
-    // The centre of the 32-pixel block at (32, 32) lies below the picture:
-    // its colour comes from the last row.
-    EXPECT_EQ(canvas_.frames[4].pixels.back(), OldPixel(48, 47));
-    EXPECT_EQ(canvas_.frames[5].pixels.back(), NewPixel(48, 47));
-    ExpectFrames({0, 2, 4, 5, 8}, "effect_mosaic");
-
-    // A partial area is tiled from its own corner over the old screen.
-    TEffectArea area{10, 10, 30, 20};
-    Run(7, area);
-    ExpectOldOutside(area, 9);
+    // The mosaic is tiled from the area's corner over the old screen.
+    Run(7, {10, 10, 30, 20});
+    ExpectOldOutside({10, 10, 30, 20}, 9);
     EXPECT_EQ(canvas_.frames[4].pixels[29 * kWidth + 39], OldPixel(26, 26));
     EXPECT_EQ(canvas_.frames[8].pixels[13 * kWidth + 13], NewPixel(12, 12));
-}
 
-TEST_F(Effects, OtherNumbersRunNothing) {
-    TLasGraphic work;
-    for (int32_t number : {-1, 8, 1000}) {
-        EXPECT_FALSE(graphics::RunEffectByNumber(number, canvas_, work, target_, kScreen));
-    }
-    EXPECT_TRUE(canvas_.frames.empty());
-    EXPECT_EQ(platform::TickCount(), kStart);
+    target_.SetTransparencyMode(graphics::TransparencyMode::Keyed);
+    Run(0, area);  // only an opaque target fades in
+    ExpectOldOutside(kNowhere, 8);
 }

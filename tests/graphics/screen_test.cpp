@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "common/golden.h"
+#include "common/test_pictures.h"
 #include "platform/app.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
@@ -13,33 +13,19 @@ using graphics::TLasGraphic;
 using graphics::TLasLayer;
 using graphics::TLasScreen;
 using graphics::TransparencyMode;
+using testkit::Painted;
+using testkit::PixelsOf;
 
 namespace {
 
 constexpr int32_t kWidth = 64;
 constexpr int32_t kHeight = 48;
 
-template <typename Colour>
-void Paint(TLasGraphic& picture, int32_t width, int32_t height, Colour colour) {
-    picture.SetSize(width, height);
-    for (int32_t y = 0; y < height; ++y) {
-        for (int32_t x = 0; x < width; ++x) picture.Row(y)[x] = colour(x, y);
-    }
-}
-
-bool SamePixels(const platform::RecordingCanvas::Frame& frame, const TLasGraphic& picture) {
-    if (frame.width != picture.Width() || frame.height != picture.Height()) return false;
-    for (int32_t y = 0; y < picture.Height(); ++y) {
-        for (int32_t x = 0; x < picture.Width(); ++x) {
-            if (frame.pixels[size_t(y) * frame.width + x] != picture.Row(y)[x]) return false;
-        }
-    }
-    return true;
-}
-
-TLasLayer& ShowPicture(TLasScreen& screen, TLasLayer& below, int32_t left, int32_t top,
-                       int32_t width, int32_t height) {
+// A visible layer above `below` showing `picture` in the rectangle.
+TLasLayer& ShowPicture(TLasScreen& screen, TLasLayer& below, const TLasGraphic& picture,
+                       int32_t left, int32_t top, int32_t width, int32_t height) {
     TLasLayer& layer = screen.AddLayerAfter(below);
+    layer.Picture().Assign(picture);
     layer.SetPosition(left, top);
     layer.SetExtent(width, height);
     layer.SetVisible(true);
@@ -74,61 +60,55 @@ private:
 
 }  // namespace
 
-TEST(LasScreen, LayersFormAListAboveTheBase) {
+TEST(LasScreen, LayersAreStackedInAllModes) {
     TLasScreen screen(kWidth, kHeight);
     TLasLayer& base = screen.BaseLayer();
-    EXPECT_EQ(&screen.TopLayer(), &base);
-    TLasLayer& upper = screen.AddLayerAfter(base);
-    TLasLayer& middle = screen.AddLayerAfter(base);
-    EXPECT_EQ(screen.LayerCount(), 3);
-    EXPECT_EQ(screen.LayerAt(-5), &base);
-    EXPECT_EQ(screen.LayerAt(1), &middle);
-    EXPECT_EQ(screen.LayerAt(2), &upper);
-    EXPECT_EQ(screen.LayerAt(3), nullptr);
-    EXPECT_EQ(&screen.TopLayer(), &upper);
-    EXPECT_EQ(middle.Previous(), &base);
-    EXPECT_EQ(middle.Next(), &upper);
-    EXPECT_EQ(upper.Previous(), &middle);
-    EXPECT_FALSE(middle.Visible());
-}
-
-TEST(LasScreen, RefreshStacksLayersInAllModes) {
-    TLasScreen screen(kWidth, kHeight);
-    platform::RecordingCanvas canvas;
-    screen.SetCanvas(&canvas);
-    Paint(screen.BaseLayer().Picture(), kWidth, kHeight,
-          [](int32_t x, int32_t y) { return ((x / 8 + y / 8) % 2) ? 0x3050A0u : 0xB0B8C0u; });
-    screen.Refresh();
-    screen.Present();
-    ASSERT_EQ(canvas.frames.size(), 1u);
-    EXPECT_TRUE(SamePixels(canvas.frames[0], screen.BaseLayer().Picture()));
-
+    base.Picture().Assign(Painted(kWidth, kHeight, [](int32_t x, int32_t y) {
+        return (x / 8 + y / 8) % 2 ? 0x3050A0u : 0xB0B8C0u;
+    }));
     // Keyed: a red square on white, scrolled 10 columns in, placed half off the left edge.
-    TLasLayer& keyed = ShowPicture(screen, screen.BaseLayer(), -6, 4, 30, 30);
-    Paint(keyed.Picture(), 40, 30, [](int32_t x, int32_t y) {
-        return (x >= 14 && x < 34 && y >= 5 && y < 25) ? 0xE02020u : 0xFFFFFFu;
-    });
+    TLasLayer& keyed = ShowPicture(
+        screen, base,
+        Painted(40, 30,
+                [](int32_t x, int32_t y) {
+                    return x >= 14 && x < 34 && y >= 5 && y < 25 ? 0xE02020u : 0xFFFFFFu;
+                }),
+        -6, 4, 30, 30);
     keyed.Picture().ApplyColourKey();
     keyed.SetView(10, 0);
     // Alpha, graded coverage, reaching past the bottom-right corner.
-    TLasLayer& graded = ShowPicture(screen, keyed, 36, 20, 40, 40);
-    Paint(graded.Picture(), 32, 32, [](int32_t, int32_t) { return 0x10E040u; });
+    TLasLayer& graded = ShowPicture(
+        screen, keyed, Painted(32, 32, [](int32_t, int32_t) { return 0x10E040u; }), 36, 20, 40, 40);
     graded.Picture().SetTransparencyMode(TransparencyMode::Alpha);
     for (int32_t y = 0; y < 32; ++y) {
         for (int32_t x = 0; x < 32; ++x) graded.Picture().MaskRow(y)[x] = uint8_t(x * 8);
     }
     // Hidden layers leave what is beneath them alone.
     TLasLayer& hidden = screen.AddLayerAfter(graded);
-    hidden.Picture().SetSize(kWidth, kHeight);
     hidden.SetExtent(kWidth, kHeight);
     // Translucent, inserted beneath the keyed layer.
-    TLasLayer& translucent = ShowPicture(screen, screen.BaseLayer(), 12, 10, 24, 16);
-    Paint(translucent.Picture(), 24, 16, [](int32_t x, int32_t) { return x * 0x0A0A00u; });
+    TLasLayer& translucent =
+        ShowPicture(screen, base, Painted(24, 16, [](int32_t x, int32_t) { return x * 0x0A0A00u; }),
+                    12, 10, 24, 16);
     translucent.Picture().MakeTranslucent();
 
+    EXPECT_EQ(screen.LayerCount(), 5);
+    EXPECT_EQ(screen.LayerAt(-5), &base);
+    EXPECT_EQ(screen.LayerAt(1), &translucent);
+    EXPECT_EQ(screen.LayerAt(2), &keyed);
+    EXPECT_EQ(screen.LayerAt(5), nullptr);
+    EXPECT_EQ(&screen.TopLayer(), &hidden);
+    EXPECT_EQ(keyed.Previous(), &translucent);
+    EXPECT_EQ(translucent.Next(), &keyed);
+
+    platform::RecordingCanvas canvas;
+    screen.SetCanvas(&canvas);
     screen.Refresh();
-    golden::ExpectMatches(screen.Composition(), "screen_layers");
-    golden::ExpectMatches(screen.Display(), "screen_layers");
+    testkit::ExpectGolden(screen.Composition(), "screen_layers");
+    testkit::ExpectGolden(screen.Display(), "screen_layers");
+    screen.Present();
+    ASSERT_EQ(canvas.frames.size(), 1u);
+    EXPECT_EQ(canvas.frames[0].pixels, PixelsOf(screen.Display()));
 }
 
 TEST(LasScreen, DisplayIsCompositionWithDynamicLayers) {
@@ -175,12 +155,12 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
     EXPECT_EQ(platform::TickCount(), 500u + 12 * 40);
     EXPECT_EQ(canvas.presentsDrawn, 0u);
     EXPECT_FALSE(app.HasPendingEvents());
-    EXPECT_TRUE(SamePixels(canvas.frames.back(), screen.Display()));
+    EXPECT_EQ(canvas.frames.back().pixels, PixelsOf(screen.Display()));
     EXPECT_FALSE(screen.EffectRunning());
 
     // Rectangles from a scenario are clipped to the screen, however far out.
     screen.RunEffect(7, -20, -20, 50, 50);
     screen.RunEffect(6, INT32_MAX - 5, INT32_MIN, INT32_MAX, 100);
-    EXPECT_TRUE(SamePixels(canvas.frames.back(), screen.Display()));
+    EXPECT_EQ(canvas.frames.back().pixels, PixelsOf(screen.Display()));
     platform::SetApp(nullptr);
 }
