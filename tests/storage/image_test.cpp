@@ -55,10 +55,14 @@ protected:
 }  // namespace
 
 TEST_F(Pictures, EveryFormatLoadsFromThePackageAndPngAlsoFromTheLibrary) {
+    // A PNG entry one byte short fails, though the next entry holds that byte.
+    std::string png = ReadFile(kData + "/pngsuite/basn2c08.png");
     Write("game.vp3",
           PackageBytes(
               {{"velto.vf3", kScenario},
-               {"pic.png", ReadFile(kData + "/pngsuite/basn2c08.png")},
+               {"pic.png", png},
+               {"cut.png", png.substr(0, png.size() - 1)},
+               {"rest", png.substr(png.size() - 1)},
                {"bg\\pic.BMP", ReadFile(kData + "/bmpsuite/rgb24.bmp")},
                {"old.mag", ReadFile(kData + "/mag/pal4_16c_128x64.mag")},
                {"packed.png", testkit::Compressed(ReadFile(kData + "/pngsuite/basn0g01.png")),
@@ -75,21 +79,18 @@ TEST_F(Pictures, EveryFormatLoadsFromThePackageAndPngAlsoFromTheLibrary) {
         int32_t width;  // 0: does not load
     };
     for (const Case& c : {Case{"PIC.png", 32}, Case{"bg\\pic.bmp", 127}, Case{"old.MAG", 128},
-                          Case{"packed.png", 32}, Case{"lib.PNG", 32}, Case{"lib.bmp", 0},
-                          Case{"missing.png", 0}, Case{"missing.bmp", 0}}) {
+                          Case{"packed.png", 32}, Case{"lib.PNG", 32}, Case{"cut.png", 0},
+                          Case{"lib.bmp", 0}, Case{"missing.png", 0}, Case{"missing.bmp", 0}}) {
         graphics::TLasGraphic picture = Load(c.name);
-        EXPECT_EQ(loaded_, c.width > 0) << c.name;
-        if (c.width > 0) {
-            EXPECT_EQ(picture.Width(), c.width) << c.name;
-        }
+        EXPECT_EQ(loaded_ ? picture.Width() : 0, c.width) << c.name;
     }
     EXPECT_TRUE(boxes_.Records().empty());
 }
 
 TEST_F(Pictures, APlainScenarioFindsPicturesOnDiskDataDirectoryFirst) {
     Write("game.vp3", kScenario);
-    Write("data/pic.png", ReadFile(kData + "/pngsuite/basn2c08.png"));      // 32 x 32
-    Write("Pic.PNG", ReadFile(kData + "/pngsuite/s09n3p02.png"));           // 9 x 9
+    Write("data/PIC.PNG", ReadFile(kData + "/pngsuite/basn2c08.png"));      // 32 x 32
+    Write("pic.png", ReadFile(kData + "/pngsuite/s09n3p02.png"));           // 9 x 9
     Write("only.bmp", ReadFile(kData + "/bmpsuite/pal8os2.bmp"));           // 127 x 64
     Write("data/Logo.MAG", ReadFile(kData + "/mag/logo_16c_640x400.mag"));  // case differs
     ASSERT_TRUE(access_->Open(Path("game.vp3")));
