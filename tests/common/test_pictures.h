@@ -1,4 +1,5 @@
-// Pictures in tests: small ones painted pixel by pixel, and whole pictures
+// Pictures in tests: small ones painted pixel by pixel, canvases that record
+// what they show, and whole pictures
 // compared with PNG files, their mask as alpha (255 without a mask): the
 // reference decodes of test pictures, and the golden images of
 // tests/data/golden. Run a test with ORV_UPDATE_GOLDEN=1 to write its golden
@@ -16,6 +17,7 @@
 
 #include "graphics/Las_grf.h"
 #include "graphics/Png_write.h"
+#include "platform/canvas.h"
 
 namespace testkit {
 
@@ -34,6 +36,17 @@ inline graphics::TLasGraphic Painted(int32_t width, int32_t height,
 inline std::vector<uint32_t> PixelsOf(const graphics::TLasGraphic& picture) {
     return {picture.Row(0), picture.Row(0) + size_t(picture.Width()) * picture.Height()};
 }
+
+// Records what it is shown, then calls onShow.
+class WatchedCanvas : public platform::RecordingCanvas {
+public:
+    void Show(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitch, int32_t x,
+              int32_t y) override {
+        RecordingCanvas::Show(pixels, width, height, pitch, x, y);
+        if (onShow) onShow();
+    }
+    std::function<void()> onShow;
+};
 
 // Fails the test, naming the first differing pixel, unless the picture
 // matches the PNG file.

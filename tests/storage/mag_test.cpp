@@ -244,14 +244,12 @@ TEST_F(MagDecoder, ReportsFilesThatFailToDecode) {
     const std::string cut = Write("cut.mag", logo.substr(0, logo.size() - 10));
     const std::string notMag = Write("not.mag", "BM not a MAG at all \x1A" + std::string(40, '\0'));
 
-    EXPECT_EQ(MMAG_GetBmpSize(cut.c_str()), 118u + 320 * 400);
     std::string bmp = "kept";
     EXPECT_FALSE(TM2BC().MagToBmpStream(cut.c_str(), bmp));
     EXPECT_EQ(bmp, "kept");
     EXPECT_EQ(Shown(boxes), std::vector<std::string>{"warning ok Failed by MMAG_MagtoBmp"});
 
     boxes.Clear();
-    EXPECT_EQ(MMAG_GetBmpSize(notMag.c_str()), 0u);
     EXPECT_FALSE(TM2BC().MagToBmpStream(notMag.c_str(), bmp));
     EXPECT_FALSE(TM2BC().MagToBmpStream(Path("missing.mag").c_str(), bmp));
     EXPECT_EQ(bmp, "kept");

@@ -26,10 +26,6 @@ std::string Bgr(uint32_t colour) {
     return {char(colour & 0xFF), char(colour >> 8 & 0xFF), char(colour >> 16 & 0xFF)};
 }
 
-std::string Bgra(uint32_t colour, unsigned alpha) {
-    return Bgr(colour) + char(alpha);
-}
-
 struct Tga {
     std::string id = {};
     unsigned imageType = 2;
@@ -60,9 +56,7 @@ DecodedPicture Sentinel() {
 }
 
 void ExpectSentinel(const DecodedPicture& picture) {
-    EXPECT_EQ(picture.width, 7);
-    EXPECT_EQ(picture.height, 1);
-    EXPECT_EQ(picture.pixels, Pixels(7, 42));
+    EXPECT_TRUE(picture.width == 7 && picture.height == 1 && picture.pixels == Pixels(7, 42));
 }
 
 class PlugInHost : public testkit::TempDirTest {
@@ -105,8 +99,8 @@ TEST_F(PlugInHost, DecodesTgaPicturesThroughThePlugIn) {
 
     // Run-length 32-bit from the top down, a run carrying on into the next row.
     Tga packed{.imageType = 10, .width = 3, .height = 2, .pixelBits = 32, .descriptor = 0x28};
-    ASSERT_EQ(Load(packed.Header() + "\x83" + Bgra(0x102030, 0x80) + "\x01" + Bgra(0x405060, 0) +
-                       Bgra(0x708090, 0xFF),
+    ASSERT_EQ(Load(packed.Header() + "\x83" + Bgr(0x102030) + "\x80\x01" + Bgr(0x405060) + '\0' +
+                       Bgr(0x708090) + "\xFF",
                    picture),
               -1);
     EXPECT_EQ(picture.pixels, (Pixels{0x102030, 0x102030, 0x102030, 0x102030, 0x405060, 0x708090}));
