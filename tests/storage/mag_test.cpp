@@ -90,18 +90,9 @@ TEST_F(MagDecoder, TestPicturesDecodeLikeTheReference) {
     EXPECT_TRUE(boxes.Records().empty());
 }
 
-TEST_F(MagDecoder, ParsesHeaders) {
-    const std::string logo = ReadFile(kMagDir + "logo_16c_640x400.mag");
+// Cut and damaged real pictures are among the hostile files below.
+TEST_F(MagDecoder, AlignsUnitsAndRefusesImpossibleHeaders) {
     MagInfo info;
-    ASSERT_EQ(MMAG_ParseHeader(BytesOf(logo), logo.size(), &info), kMagComplete);
-    EXPECT_EQ(info.headerOffset, 58u);
-    EXPECT_EQ(MMAG_ParseHeader(BytesOf(logo), logo.size() - 1, &info), kMagTruncated);
-    EXPECT_EQ(MMAG_ParseHeader(BytesOf(logo), 58 + 31, &info), kMagNoHeader);
-    EXPECT_EQ(MMAG_ParseHeader(BytesOf(logo), 57, &info), kMagNoHeader);
-    std::string other = logo;
-    other[5] = '1';
-    EXPECT_EQ(MMAG_ParseHeader(BytesOf(other), other.size(), &info), kMagNotMag);
-
     // 16 colours from x 3 to 10: whole units of 8 pixels make it 16 wide.
     MagParts parts;
     parts.x0 = 3;
@@ -116,6 +107,7 @@ TEST_F(MagDecoder, ParsesHeaders) {
     std::string bmp;
     ASSERT_EQ(Decode(aligned, &bmp), 0);
     EXPECT_EQ(bmp.substr(118), "FEDCBA98\x01\x23\x45\x67\x89\xAB\xCD\xEF");
+    EXPECT_EQ(MMAG_ParseHeader(BytesOf(aligned), kHeader + 31, &info), kMagNoHeader);
     // Four flag A bits still need a whole byte.
     std::string flagAAtEnd = aligned;
     PutLe(flagAAtEnd, kHeader + 12, uint32_t(aligned.size() - kHeader), 4);

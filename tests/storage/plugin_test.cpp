@@ -81,43 +81,36 @@ TEST_F(PlugInHost, DecodesTgaPicturesThroughThePlugIn) {
     Install(TGA_SPI, "tga.spi");
     ASSERT_EQ(host.OpenPlugIn(Mask()), 1);
     EXPECT_EQ(host.GetPlugInInfo(0)->pattern, "*.TGA;*.TPIC");
-    std::vector<std::pair<int32_t, int32_t>> progress;
-    host.OnWorking = [&](TSusiePlugIn&, int32_t done, int32_t total) {
-        progress.emplace_back(done, total);
-    };
-
     // True colour from the bottom row up, 3 pixels a row: the rows need padding.
-    Tga plain{.id = "abc", .width = 3, .height = 2};
+    std::string plain = Tga{.id = "abc", .width = 3, .height = 2}.Header() + Bgr(0x112233) +
+                        Bgr(0x445566) + Bgr(0x778899) + Bgr(0xAABBCC) + Bgr(0xDDEEFF) + Bgr(1);
     DecodedPicture picture;
-    ASSERT_EQ(Load(plain.Header() + Bgr(0x112233) + Bgr(0x445566) + Bgr(0x778899) + Bgr(0xAABBCC) +
-                       Bgr(0xDDEEFF) + Bgr(0x000001),
-                   picture),
-              -1);
+    ASSERT_EQ(host.LoadFromFile(Write("plain.tga", plain), picture), -1);
     EXPECT_EQ(picture.width, 3);
-    EXPECT_EQ(picture.height, 2);
     EXPECT_EQ(picture.pixels, (Pixels{0xAABBCC, 0xDDEEFF, 0x000001, 0x112233, 0x445566, 0x778899}));
 
     // Run-length 32-bit from the top down, a run carrying on into the next row.
     Tga packed{.imageType = 10, .width = 3, .height = 2, .pixelBits = 32, .descriptor = 0x28};
-    ASSERT_EQ(Load(packed.Header() + "\x83" + Bgr(0x102030) + "\x80\x01" + Bgr(0x405060) + '\0' +
-                       Bgr(0x708090) + "\xFF",
-                   picture),
-              -1);
+    std::string runs = packed.Header() + "\x83" + Bgr(0x102030) + "\x80\x01" + Bgr(0x405060) +
+                       '\0' + Bgr(0x708090) + "\xFF";
+    ASSERT_EQ(Load(runs, picture), -1);
     EXPECT_EQ(picture.pixels, (Pixels{0x102030, 0x102030, 0x102030, 0x102030, 0x405060, 0x708090}));
 
     // Colour-mapped, the map starting at index 2: index 0 has no colour.
     Tga mapped{.imageType = 9, .width = 2, .height = 2, .pixelBits = 8};
     mapped.mapFirst = 2, mapped.mapLength = 2, mapped.mapBits = 24;
-    std::string file =
-        Write("map.tga", mapped.Header() + Bgr(0xFF0000) + Bgr(0x00FF00) + "\x03\x02\x03\x00\x03"s);
-    ASSERT_EQ(host.LoadFromFile(file, picture), -1);
+    std::string indexed = mapped.Header() + Bgr(0xFF0000) + Bgr(0x00FF00) + "\x03\x02\x03\x00\x03"s;
+    ASSERT_EQ(Load(indexed, picture), -1);
     EXPECT_EQ(picture.pixels, (Pixels{0x000000, 0x00FF00, 0xFF0000, 0x00FF00}));
 
     // Greyscale from a stream shorter than the size asked for.
     storage::LinkMemoryStream stream;
     Tga grey{.imageType = 3, .width = 1, .height = 2, .pixelBits = 8, .descriptor = 0x20};
     stream.bytes = grey.Header() + "\x10\xF0";
-    progress.clear();
+    std::vector<std::pair<int32_t, int32_t>> progress;
+    host.OnWorking = [&](TSusiePlugIn&, int32_t done, int32_t total) {
+        progress.emplace_back(done, total);
+    };
     ASSERT_EQ(host.LoadFromStream(stream, 1000, picture), -1);
     EXPECT_EQ(picture.pixels, (Pixels{0x101010, 0xF0F0F0}));
     EXPECT_EQ(progress, (std::vector<std::pair<int32_t, int32_t>>{{0, 2}, {1, 2}, {2, 2}}));
