@@ -31,10 +31,6 @@ uint32_t NewPixel(int32_t x, int32_t y) {
     return uint32_t(x * 4) << 16 | uint32_t(y * 5) << 8 | 0x20;
 }
 
-bool Inside(const TEffectArea& a, int32_t x, int32_t y) {
-    return x >= a.X && x < a.X + a.Width && y >= a.Y && y < a.Y + a.Height;
-}
-
 class Effects : public ::testing::Test {
 protected:
     Effects() {
@@ -69,7 +65,8 @@ protected:
         for (int32_t y = 0; y < kHeight; ++y) {
             for (int32_t x = 0; x < kWidth; ++x) {
                 uint32_t shown = canvas_.frames.at(frame).pixels[size_t(y) * kWidth + x];
-                if (!Inside(area, x, y)) {
+                if (x < area.X || x >= area.X + area.Width || y < area.Y ||
+                    y >= area.Y + area.Height) {
                     wrong += shown != OldPixel(x, y);
                 } else if (inside) {
                     wrong += shown != NewPixel(x, y);
@@ -81,14 +78,6 @@ protected:
     // No frame before `frames` changes anything outside the area.
     void ExpectOldOutside(const TEffectArea& area, size_t frames) const {
         for (size_t k = 0; k < frames; ++k) EXPECT_EQ(Wrong(k, area, false), 0) << k;
-    }
-    // The chosen frames side by side against one golden image.
-    void ExpectFrames(const std::vector<size_t>& frames, const std::string& name) const {
-        TLasGraphic strip =
-            testkit::Painted(kWidth * int32_t(frames.size()), kHeight, [&](int32_t x, int32_t y) {
-                return canvas_.frames.at(frames[x / kWidth]).pixels[y * kWidth + x % kWidth];
-            });
-        testkit::ExpectGolden(strip, name);
     }
 
     platform::ScopedVirtualClock clock_{kStart};
@@ -133,7 +122,12 @@ TEST_F(Effects, PacedFramesWithinTheArea) {
         ASSERT_EQ(ticks_.size(), c.frames);
         for (size_t k = 1; k < c.frames; ++k) EXPECT_EQ(ticks_[k] - ticks_[0], k * c.period) << k;
         ExpectOldOutside(c.area, c.ownFrames);
-        ExpectFrames(c.golden, c.name);
+        // The chosen frames side by side against one golden image.
+        auto strip = [&](int32_t x, int32_t y) {
+            return canvas_.frames.at(c.golden[x / kWidth]).pixels[y * kWidth + x % kWidth];
+        };
+        int32_t width = kWidth * int32_t(c.golden.size());
+        testkit::ExpectGolden(testkit::Painted(width, kHeight, strip), c.name);
     }
 }
 

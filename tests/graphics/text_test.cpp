@@ -69,10 +69,14 @@ std::vector<T> Tail(const std::vector<T>& items, size_t count) {
     return {items.end() - std::min(count, items.size()), items.end()};
 }
 
-std::vector<uint8_t> Rendered(const std::string& text, int32_t maxWidth = 400) {
+TLasGraphic Laid(const std::string& text, int32_t maxWidth = 400, int32_t maxHeight = 0) {
     TLasGraphic picture = Message(text);
-    picture.RenderText(maxWidth, 0);
-    return graphics::ToRgba(picture);
+    picture.RenderText(maxWidth, maxHeight);
+    return picture;
+}
+
+std::vector<uint8_t> Rendered(const std::string& text, int32_t maxWidth = 400) {
+    return graphics::ToRgba(Laid(text, maxWidth));
 }
 
 class TextEngine : public ::testing::Test {
@@ -150,17 +154,14 @@ TEST_F(TextEngine, TagsChangeTheFontColourAndWaits) {
     EXPECT_EQ(junk.RenderText(400, 0), h);
 
     // Unknown tags, and known words in the wrong case, do nothing.
-    TLasGraphic unknown = Message("<XYZ><key><b>a<>b");
-    unknown.RenderText(400, 0);
+    TLasGraphic unknown = Laid("<XYZ><key><b>a<>b");
     EXPECT_EQ(Codes(unknown), (std::vector<int32_t>{5, 5, 5, 0}));
     EXPECT_EQ(graphics::ToRgba(unknown), Rendered("ab"));
-    TLasGraphic pause = Message("<W><W12345>");
-    pause.RenderText(400, 0);
+    TLasGraphic pause = Laid("<W><W12345>");
     EXPECT_EQ(Step(Steps(pause)[1]), Step(13, 1200, 0, 0, 0, h, 60));
 
     // A "<" without a ">" is drawn as it is, and so is the rest.
-    TLasGraphic open = Message("a<b>c<d");
-    open.RenderText(400, 0);
+    TLasGraphic open = Laid("a<b>c<d");
     EXPECT_EQ(Codes(open), (std::vector<int32_t>{5, 5, 5, 5, 5, 0}));
     EXPECT_EQ(graphics::ToRgba(open), Rendered("ac<d"));
 
@@ -196,8 +197,7 @@ TEST_F(TextEngine, LinesAndPages) {
 
     // A first line taller than the page still makes the page, so that every
     // page change takes text and the pages come to an end.
-    TLasGraphic big = Message("<+40>a#b");
-    big.RenderText(50, 10);
+    TLasGraphic big = Laid("<+40>a#b", 50, 10);
     EXPECT_EQ(Tail(Codes(big), 2), (std::vector<int32_t>{14, 0}));
     EXPECT_EQ(big.Text, "b");
     big.RenderTextInPlace();
