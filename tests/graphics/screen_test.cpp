@@ -41,18 +41,15 @@ TEST(LasScreen, LayersAreStackedInAllModes) {
         return (x / 8 + y / 8) % 2 ? 0x3050A0u : 0xB0B8C0u;
     }));
     // Keyed: a red square on white, scrolled 10 columns in, placed half off the left edge.
-    TLasLayer& keyed = ShowPicture(
-        screen, base,
-        Painted(40, 30,
-                [](int32_t x, int32_t y) {
-                    return x >= 14 && x < 34 && y >= 5 && y < 25 ? 0xE02020u : 0xFFFFFFu;
-                }),
-        -6, 4, 30, 30);
+    TLasGraphic square = Painted(40, 30, [](int32_t x, int32_t y) {
+        return x >= 14 && x < 34 && y >= 5 && y < 25 ? 0xE02020u : 0xFFFFFFu;
+    });
+    TLasLayer& keyed = ShowPicture(screen, base, square, -6, 4, 30, 30);
     keyed.Picture().ApplyColourKey();
     keyed.SetView(10, 0);
     // Alpha, graded coverage, reaching past the bottom-right corner.
-    TLasLayer& graded = ShowPicture(
-        screen, keyed, Painted(32, 32, [](int32_t, int32_t) { return 0x10E040u; }), 36, 20, 40, 40);
+    TLasGraphic green = Painted(32, 32, [](int32_t, int32_t) { return 0x10E040u; });
+    TLasLayer& graded = ShowPicture(screen, keyed, green, 36, 20, 40, 40);
     graded.Picture().SetTransparencyMode(TransparencyMode::Alpha);
     for (int32_t y = 0; y < 32; ++y) {
         for (int32_t x = 0; x < 32; ++x) graded.Picture().MaskRow(y)[x] = uint8_t(x * 8);
@@ -61,9 +58,8 @@ TEST(LasScreen, LayersAreStackedInAllModes) {
     TLasLayer& hidden = screen.AddLayerAfter(graded);
     hidden.SetExtent(kWidth, kHeight);
     // Translucent, inserted beneath the keyed layer.
-    TLasLayer& translucent =
-        ShowPicture(screen, base, Painted(24, 16, [](int32_t x, int32_t) { return x * 0x0A0A00u; }),
-                    12, 10, 24, 16);
+    TLasGraphic ramp = Painted(24, 16, [](int32_t x, int32_t) { return x * 0x0A0A00u; });
+    TLasLayer& translucent = ShowPicture(screen, base, ramp, 12, 10, 24, 16);
     translucent.Picture().MakeTranslucent();
 
     EXPECT_EQ(screen.LayerAt(-5), &base);

@@ -165,6 +165,9 @@ TEST_F(TextEngine, TagsChangeTheFontColourAndWaits) {
     EXPECT_EQ(Codes(open), (std::vector<int32_t>{5, 5, 5, 5, 5, 0}));
     EXPECT_EQ(graphics::ToRgba(open), Rendered("ac<d"));
 
+    // Each style tag sets both styles.
+    EXPECT_EQ(Rendered("<I><B>ab"), Rendered("<B>ab"));
+    EXPECT_EQ(Rendered("<B><N>ab"), Rendered("ab"));
     // Colour names are read in any case; junk keeps the colour.
     EXPECT_EQ(Rendered("<cllime>a"), Rendered("<clLime>a"));
     EXPECT_NE(Rendered("<clLime>a"), Rendered("a"));
