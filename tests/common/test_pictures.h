@@ -1,9 +1,9 @@
 // Pictures in tests: small ones painted pixel by pixel, canvases that record
-// what they show, and whole pictures
-// compared with PNG files, their mask as alpha (255 without a mask): the
-// reference decodes of test pictures, and the golden images of
-// tests/data/golden. Run a test with ORV_UPDATE_GOLDEN=1 to write its golden
-// images from the pictures instead, then look at them before committing them.
+// what they show, and whole pictures compared with PNG files, their mask as
+// alpha (255 without a mask): reference decodes of test pictures, and the
+// golden images of tests/data/golden. Run a test with ORV_UPDATE_GOLDEN=1 to
+// write its golden images from the pictures instead, then look at them before
+// committing them.
 #pragma once
 
 #include <gtest/gtest.h>
