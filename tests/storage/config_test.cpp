@@ -16,30 +16,25 @@ protected:
 
 }  // namespace
 
-TEST_F(ConfigStore, ReadsTypedValuesWithDefaults) {
-    Write("game.cfg",
-          "system.usemusic=0\nSystem.UseSound=\r\nSystem.DefaultFont=a=b\rMainForm.Left=-20\n"
-          "MainForm.Top=2x\nFlag=2\nSystem.UseMusic=1\n");
-    TConfigLoader config(Cfg());
-    EXPECT_FALSE(config.GetBool("System.UseMusic", true)) << "names ignore case; first wins";
-    EXPECT_TRUE(config.GetBool("System.UseSound", true)) << "an empty value is the default";
-    EXPECT_EQ(config.GetText("System.DefaultFont", ""), "a=b");
-    EXPECT_EQ(config.GetInt("MainForm.Left", 0), -20);
-    EXPECT_EQ(config.GetInt("MainForm.Top", 7), 7);
-    EXPECT_TRUE(config.GetBool("Flag", false));
-    EXPECT_EQ(config.GetText("Missing", "dflt"), "dflt");
-    EXPECT_FALSE(config.Modified());
-}
-
 // A fresh file, and one left alone when nothing changed: see the package access tests.
-TEST_F(ConfigStore, RewritesALineWhoseNameIsSpelledOtherwise) {
-    Write("game.cfg", "mainform.left=449\r\nOther=kept\r\n");
+TEST_F(ConfigStore, ReadsTypedValuesAndRewritesALineWhoseNameIsSpelledOtherwise) {
+    Write("game.cfg",
+          "system.usemusic=0\nSystem.UseSound=\r\nSystem.DefaultFont=a=b\rMainForm.Top=2x\n"
+          "Flag=2\nSystem.UseMusic=1\n");
     {
         TConfigLoader config(Cfg());
-        config.SetInt("MainForm.Left", 449);
+        EXPECT_FALSE(config.GetBool("System.UseMusic", true)) << "names ignore case; first wins";
+        EXPECT_TRUE(config.GetBool("System.UseSound", true)) << "an empty value is the default";
+        EXPECT_EQ(config.GetText("System.DefaultFont", ""), "a=b");
+        EXPECT_EQ(config.GetInt("MainForm.Top", 7), 7);
+        EXPECT_TRUE(config.GetBool("Flag", false));
+        EXPECT_FALSE(config.Modified());
+        config.SetBool("System.UseMusic", false);
         EXPECT_TRUE(config.Modified()) << "the same value, but the line's text differs";
     }
-    EXPECT_EQ(Read("game.cfg"), "MainForm.Left=449\r\nOther=kept\r\n");
+    EXPECT_EQ(Read("game.cfg"),
+              "System.UseMusic=0\r\nSystem.UseSound=\r\nSystem.DefaultFont=a=b\r\n"
+              "MainForm.Top=2x\r\nFlag=2\r\nSystem.UseMusic=1\r\n");
 }
 
 TEST_F(ConfigStore, AFailedSaveLeavesNothingBehind) {
