@@ -123,38 +123,3 @@ TEST(VeltoProcessStack, FramesKeysAndOrder) {
     EXPECT_EQ(s.Depth(), 0u);
     EXPECT_EQ(s.Pop(), "");
 }
-
-TEST(VeltoProcess, CallsSaveAndRestoreThroughTheStack) {
-    TVeltoProcessStack s;
-    TVeltoProcess p;
-    p.Stack = &s;
-    p.PushCall({"B", "P", 7});
-    EXPECT_EQ(p.PlayerMode, kModeReady);
-    EXPECT_EQ(s.StackLines(), (StringList{"Stack.CommandIndex=7", "Stack.PageName=P",
-                                          "Stack.BookName=B", "@StackBorder"}));
-
-    // An interrupting call from a message wait, nested inside the first call.
-    p.StartMessageEffect(1, "layer");
-    p.StartMessageWait();
-    p.SetWaitTimer(300);
-    p.SetAnykeyClick();
-    p.SaveToStack();
-    p.PushCall({"B2", "P2", 3});
-    EXPECT_EQ(p.MessageEffect.LayerName, "");
-    ASSERT_TRUE(p.PopCall());
-    EXPECT_EQ(p.PlayerMode, kModeMessageWait);
-    EXPECT_EQ(p.WaitTime, 300);
-    EXPECT_TRUE(p.Timer && p.AnykeyClick && !p.ActiveClick);
-    EXPECT_EQ(p.MessageEffect.WindowIndex, 1);
-    EXPECT_EQ(p.MessageEffect.LayerName, "layer");
-
-    // A plain call after that return must not carry the interrupted state along.
-    p.PushCall({"B3", "P3", 1});
-    p.StartWait();
-    ASSERT_TRUE(p.PopCall());
-    EXPECT_EQ(p.PlayerMode, kModeReady);
-
-    // Where a plain call returns to is played in the headless tests.
-    EXPECT_EQ(p.PopCall().value_or(TCallPosition{}).BookName, "B");
-    EXPECT_FALSE(p.PopCall());
-}

@@ -32,6 +32,7 @@ const std::string kAskVersion =
         "このファイルには現バージョンで対応していない\nコマンドが含まれている可能性があります\n"
         "最新版のOrvantaを入手することをおすすめします");
 const std::string kStartBook = Cp932("スタートブック");
+const std::string kStartPage = Cp932("スタートページ");
 const std::string kCover = Cp932("表紙");  // a trail byte of 0x5C, the "\" of paths
 const std::string kOv3 = "FileType=OV3\r\n";
 constexpr uint32_t kKind = 0x01000000;
@@ -97,6 +98,7 @@ TEST_F(PackageAccess, OpenTellsThePackageFormsApart) {
         EXPECT_EQ(access.Package().file != nullptr, isArchive);
         EXPECT_EQ(access.Document().GetValue("Velto", "Title", ""), title);
         EXPECT_EQ(access.Variables().ScriptFile(), Cp932(fs::path(path).filename().string()));
+        EXPECT_EQ(access.Commands().PageName(), kStartPage);
         EXPECT_EQ(access.commandIndex, 0);
     }
     EXPECT_TRUE(Shown(boxes).empty());
@@ -145,7 +147,6 @@ TEST_F(PackageAccess, UserSettingsComeFromTheCfgBesideThePackageAndGoBackOnClose
     {
         TVeltoAccessControl access;
         ASSERT_TRUE(access.Open(package));
-        EXPECT_TRUE(access.useSound);
         access.useSound = false;
         access.windowLeft = 120;
         access.windowTop = -8;
@@ -248,13 +249,7 @@ TEST_F(PackageAccess, ExtractionWritesMarkedEntriesIntoTheDataDirectoryOnly) {
     EXPECT_EQ(Read("game/sub/file.txt"), "nested");
 }
 
-// The default start book is checked with the file type questions above.
 TEST_F(PackageAccess, StartPageAndTheSystemLibrary) {
-    {
-        TVeltoAccessControl access;
-        ASSERT_TRUE(access.Open(Package("game.vp3", kOv3)));
-        EXPECT_EQ(access.Commands().PageName(), Cp932("スタートページ"));
-    }
     TVeltoAccessControl access;
     ASSERT_TRUE(access.Open(
         Package("game.vp3", kOv3 + Cp932("StartBook=第一章\r\nStartPage=") + kCover + "\r\n")));
@@ -296,26 +291,42 @@ TEST_F(PackageAccess, ResolveFileLooksInTheDataDirectoryThenBesideThePackage) {
     }
 }
 
-// Calls and returns as the scenario makes them are played in the headless
-// tests, and what a frame holds is the process tests' business.
+// Calls and returns as the scenario makes them are played in the headless tests.
 TEST_F(PackageAccess, InterruptingCallsRestoreTheWaitAndTheStackHasALimit) {
     TVeltoAccessControl access;
     ASSERT_TRUE(access.Open(Write("game.vp3", Scenario(kOv3))));
+    auto& process = access.Process();
     auto expectAt = [&](const char* book, const char* page, int32_t index) {
         EXPECT_EQ(access.Commands().BookName(), book);
         EXPECT_EQ(access.Commands().PageName(), page);
         EXPECT_EQ(access.commandIndex, index);
     };
-    access.Jump("B", "P");
+    // An interrupting call from a message wait, inside a plain call.
+    access.Call("B", "P");
     access.commandIndex = 3;
-    access.Process().StartWait();
+    process.StartMessageEffect(1, "layer");
+    process.StartMessageWait();
+    process.SetWaitTimer(300);
+    process.SetAnykeyClick();
     access.InterruptCall("D", "R");
     expectAt("D", "R", 0);
+    EXPECT_EQ(process.PlayerMode, scenario::kModeReady);
+    EXPECT_EQ(process.MessageEffect.LayerName, "");
     ASSERT_TRUE(access.Return());
     expectAt("B", "P", 3);
-    EXPECT_EQ(access.Process().PlayerMode, scenario::kModeWaiting);
+    EXPECT_EQ(process.PlayerMode, scenario::kModeMessageWait);
+    EXPECT_EQ(process.WaitTime, 300);
+    EXPECT_TRUE(process.Timer && process.AnykeyClick && !process.ActiveClick);
+    EXPECT_EQ(process.MessageEffect.WindowIndex, 1);
+    EXPECT_EQ(process.MessageEffect.LayerName, "layer");
+    // A plain call after that return must not carry the interrupted state along.
+    access.Call("E", "F");
+    process.StartWait();
+    ASSERT_TRUE(access.Return());
+    EXPECT_EQ(process.PlayerMode, scenario::kModeReady);
+    ASSERT_TRUE(access.Return());
     EXPECT_FALSE(access.Return());
-    expectAt("B", "P", 3);
+    expectAt(kStartBook.c_str(), kStartPage.c_str(), 0);
 
     // Runaway recursion ends the game instead of eating the memory.
     for (size_t i = 0; i < TVeltoAccessControl::kMaxCallDepth; ++i) access.Call("B", "P");
