@@ -24,16 +24,13 @@ TEST(IntegerText, DecimalAndEveryHexPrefixButNothingElse) {
     EXPECT_EQ(scenario::ParseIntDef("junk", 42), 42);
 }
 
+// Keys found ignoring case are checked with the settings, command and stack
+// records that look them up.
 TEST(TextHelpers, TrimAndCaseFoldKeepCp932Intact) {
     EXPECT_EQ(scenario::Trim(std::string_view("\0 \t a b \r\n", 10)), "a b");
     EXPECT_TRUE(scenario::SameTextIgnoreCase("MessageDraw.Text", "messagedraw.TEXT"));
     // "ア" is 83 41 and "ャ" is 83 61: their trail bytes look like "A" and "a".
     EXPECT_FALSE(scenario::SameTextIgnoreCase("\x83\x41", "\x83\x61"));
+    EXPECT_EQ(scenario::FindText("\x83\x41\x41", "A"), 2u) << "a search skips trail bytes too";
     EXPECT_FALSE(scenario::SameTextIgnoreCase("ab", "abc"));
-    scenario::StringList lines{"noequals", "KEY=first", "key=second"};
-    size_t at = 0;
-    ASSERT_NE(scenario::FindKeyIgnoreCase(lines, "Key", &at), nullptr);
-    EXPECT_EQ(at, 1u);
-    EXPECT_EQ(scenario::FindKeyIgnoreCase(lines, "noequals"), nullptr);
-    EXPECT_EQ(scenario::IntToText(INT32_MIN), "-2147483648");
 }

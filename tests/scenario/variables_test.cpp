@@ -98,7 +98,6 @@ TEST_F(Variables, SpecialVariables) {
         "<Head=\"\">\n@x=5\n<Head End>");
     EXPECT_EQ(vars.Get_Value("%@Velto:CommandVersion%"), 15);
     EXPECT_EQ(vars.Get_Text("$@Velto:Title$"), "My:Game");
-    EXPECT_EQ(vars.Get_Value("%@Velto:Title%"), 0);
     EXPECT_EQ(vars.Get_Value("%@x%"), 5);
 }
 

@@ -199,11 +199,9 @@ TEST_F(LinkArchive, InflatedSizeIsBoundedByDeflatesRatio) {
     Link_Close(&reader);
 }
 
-// The tool uses the writer for every package it makes.
+// The tool makes every package with the writer, and its round trips read
+// them back; here the bytes are pinned, the default description included.
 TEST_F(LinkArchive, WriterLaysOutEntriesExactly) {
-    const std::string stream = Compressed(Text(2000));
-    LinkReader source;
-    ASSERT_TRUE(Open(source, {{"Script.vf3", stream, kLinkCompressed | 0x02000000, 7}}));
     LinkWriter writer;
     LinkW_Init(&writer);
     const std::string out = Path("out.exe");
@@ -214,25 +212,16 @@ TEST_F(LinkArchive, WriterLaysOutEntriesExactly) {
     EXPECT_EQ(LinkW_Write(&writer, "abc", 1, 3), 3u);
     EXPECT_EQ(LinkW_Write(&writer, "de", 2, 1), 1u);
     EXPECT_TRUE(LinkW_EndEntry(&writer));
-    LinkW_SetDefaultKind(&writer);
-    EXPECT_TRUE(LinkW_AddFile(&writer, Write("src.bin", "file bytes").c_str(), "Data\\a.bin"));
     // A name must leave room for its NUL.
     EXPECT_FALSE(LinkW_BeginEntry(&writer, std::string(256, 'x').c_str()));
     EXPECT_EQ(LinkW_Write(&writer, "x", 1, 1), 0u);
     EXPECT_FALSE(LinkW_EndEntry(&writer));
     ASSERT_TRUE(LinkW_BeginEntry(&writer, std::string(255, 'y').c_str()));
     EXPECT_TRUE(LinkW_EndEntry(&writer));
-    // Compressed bytes are copied as they are, with their own attributes and options.
-    EXPECT_TRUE(LinkW_CopyEntry(&source, &writer, "script.VF3", "velto2.vf3"));
     ASSERT_TRUE(LinkW_Finish(&writer));
-    Link_Close(&source);
 
-    EXPECT_EQ(ReadFile(out),
-              std::string("MZ\x90\0stub", 7) + kStubSeparator +
-                  PackageBytes({{"velto.vf3", "abcde"},
-                                {"Data\\a.bin", "file bytes", kLinkKindMask},
-                                {std::string(255, 'y'), "", kLinkKindMask},
-                                {"velto2.vf3", stream, kLinkCompressed | 0x02000000, 7}},
-                               "LINKAGE", kWriterDescription));
+    EXPECT_EQ(ReadFile(out), std::string("MZ\x90\0stub", 7) + kStubSeparator +
+                                 PackageBytes({{"velto.vf3", "abcde"}, {std::string(255, 'y'), ""}},
+                                              "LINKAGE", kWriterDescription));
     EXPECT_FALSE(fs::exists(Path("h.tmp")) || fs::exists(Path("d.tmp")));
 }
