@@ -63,6 +63,11 @@ TEST_F(Variables, OperandsAndSubstitution) {
     vars.SetStringVar("name", "50%");
     EXPECT_EQ(vars.Get_Text(Cp932("名前は$name$です")), UnpairedMessage("%"));
     EXPECT_EQ(vars.Get_Text("a$b%"), UnpairedMessage("$"));
+    bool failed = false;
+    vars.Substitute("a$b", failed);
+    EXPECT_TRUE(failed);
+    vars.Substitute("%hp%", failed);
+    EXPECT_FALSE(failed);
 }
 
 TEST_F(Variables, SpecialVariables) {

@@ -164,6 +164,8 @@ TEST(VeltoFile, BooksAreImportedOnce) {
     EXPECT_FALSE(game.ImportBook("nothing", library));
     ASSERT_TRUE(game.ImportBook("_system", library));
     EXPECT_EQ(game.GetCommandCount("_system", "_init"), 1);
+    EXPECT_EQ(game.GetCommandLine("_system", "_init", 0), "@Return");
+    EXPECT_EQ(game.GetCommandLine("_system", "_init", 1), "") << "past the page";
     EXPECT_FALSE(game.ImportBook("_system", library)) << "an existing book is kept";
     EXPECT_EQ(game.Lines().size(), 7u);
 }

@@ -179,6 +179,19 @@ TEST_F(Headless, ArithmeticWrapsAndReportsDivisionByZero) {
     EXPECT_EQ(run.trace.back(), "400 b/p#6 @rem") << "the failed command ends the tick";
 }
 
+// An unbalanced block is reported; play goes on after the command next tick.
+TEST_F(Headless, BlocksWithoutEndifAreReported) {
+    Outcome run =
+        Play(Game("<Page=\"p\">\n@if\n@rem\n@else\n@rem\nif.Variable1=1\n@if\n@rem\n"
+                  "<Page End>\n"));
+    EXPECT_EQ(run.trace,
+              (Lines{"200 _system/_init#0 @Return", "200 b/p#0 @if", "200 b/p#1 @rem",
+                     "200 b/p#2 @else", "400 b/p#3 @rem", "400 b/p#4 @if", "600 b/p#5 @rem"}));
+    const std::string error = "error ok ok ブロック構文エラー\\r\\n";
+    EXPECT_EQ(run.messages, (Lines{error + "ＥＬＳＥコマンドに対応するＥＮＤＩＦがありません",
+                                   error + "ＩＦコマンドに対応するＥＮＤＩＦがありません"}));
+}
+
 TEST_F(Headless, TextInputAndSystemCommands) {
     std::string game = Game(R"(<Page="p">
 StringCtrl.StringVar=$name$
