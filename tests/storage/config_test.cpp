@@ -48,3 +48,15 @@ TEST_F(ConfigStore, AFailedSaveLeavesNothingBehind) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
 }
+
+// A file this large is not ours: it is neither read nor overwritten.
+TEST_F(ConfigStore, AnOversizedFileIsLeftAlone) {
+    const std::string big = std::string(2 << 20, 'x');
+    Write("game.cfg", big);
+    {
+        TConfigLoader config(Cfg());
+        EXPECT_EQ(config.GetText("x", "none"), "none");
+        config.SetText("A", "1");
+    }
+    EXPECT_EQ(Read("game.cfg"), big);
+}
