@@ -305,6 +305,8 @@ int HeadlessRun::Run() {
     platform::SetMessageBoxBackend(&boxes_);
     boxes_.onShow = [this](const platform::MessageRecord& record) {
         messages_.Line(platform::FormatMessageRecord(record));
+        // The log is the record; a runaway loop of reports must not pile up.
+        boxes_.Clear();
     };
     form_ = std::make_unique<TfrmMain>();
     app_.SetEventHandler(form_.get());
