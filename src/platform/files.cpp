@@ -17,6 +17,15 @@ std::optional<std::string> ReadFile(const std::string& path, size_t maxBytes) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return std::nullopt;
     std::string bytes;
+    // A file known to be too large is refused before a byte is read.
+    struct stat info;
+    if (::fstat(::fileno(file), &info) == 0 && S_ISREG(info.st_mode)) {
+        if (static_cast<uint64_t>(info.st_size) > maxBytes) {
+            std::fclose(file);
+            return std::nullopt;
+        }
+        bytes.reserve(static_cast<size_t>(info.st_size));
+    }
     char buffer[65536];
     size_t got;
     while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
