@@ -46,6 +46,7 @@ fuzz: $(FUZZ_DIR)/build.ninja
 	  corpus=$(FUZZ_DIR)/corpus/$$name; mkdir -p $$corpus; \
 	  seeds=fuzz/seeds/$${name#fuzz_}; [ -d $$seeds ] || seeds=; \
 	  echo "== $$name for $(FUZZ_SECONDS) s"; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp \
 	  "$$f" -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 -rss_limit_mb=2048 \
 	        -print_final_stats=1 $$corpus $$seeds 2>&1 | tail -n 12; \
 	  test $${PIPESTATUS[0]} -eq 0; done

@@ -227,7 +227,11 @@ std::optional<FaceFile> JapaneseFace() {
 
 class FontEngine {
 public:
-    FontEngine() : ttf_(TTF_Init() == 0), fontconfig_(FcInit()) {}
+    FontEngine() : ttf_(TTF_Init() == 0), fontconfig_(FcInit()) {
+        // Fonts do not come and go while a game plays; fontconfig's periodic
+        // rescan would only cost time (and leaks a little when it reloads).
+        if (fontconfig_) FcConfigSetRescanInterval(nullptr, 0);
+    }
     // Releases the libraries' caches too, so that leak checkers stay quiet.
     ~FontEngine() {
         lastFont_ = nullptr;
