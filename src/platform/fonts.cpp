@@ -229,7 +229,7 @@ class FontEngine {
 public:
     FontEngine() : ttf_(TTF_Init() == 0), fontconfig_(FcInit()) {
         // Fonts do not come and go while a game plays; fontconfig's periodic
-        // rescan would only cost time (and leaks a little when it reloads).
+        // rescan of the font folders would only cost time in a frame.
         if (fontconfig_) FcConfigSetRescanInterval(nullptr, 0);
     }
     // Releases the libraries' caches too, so that leak checkers stay quiet.
