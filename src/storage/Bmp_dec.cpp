@@ -160,24 +160,34 @@ void ConvertRow(const uint8_t* source, const DibLayout& layout, uint32_t* out) {
     }
 }
 
-bool DecodeRows(const DibLayout& layout, const uint8_t* bits, size_t size, uint32_t* pixels) {
-    uint64_t stride = (uint64_t(layout.width) * layout.bitCount + 31) / 32 * 4;
-    if (stride * uint64_t(layout.height) > size) return false;
+uint64_t StrideOf(const DibLayout& layout) {
+    return (uint64_t(layout.width) * layout.bitCount + 31) / 32 * 4;
+}
+
+// The rows must all be there; checked before the picture is allocated.
+bool HoldsEveryRow(const DibLayout& layout, size_t size) {
+    bool runLengths = layout.compression == kRle8 || layout.compression == kRle4;
+    return runLengths || StrideOf(layout) * uint64_t(layout.height) <= size;
+}
+
+void DecodeRows(const DibLayout& layout, const uint8_t* bits, uint32_t* pixels) {
+    uint64_t stride = StrideOf(layout);
     for (int32_t y = 0; y < layout.height; ++y) {
         int32_t stored = layout.topDown ? y : layout.height - 1 - y;
         ConvertRow(bits + stride * stored, layout, pixels + size_t(y) * layout.width);
     }
-    return true;
 }
 
-// Run-length rows into palette indices (bottom row first); pixels a run skips
-// keep index 0. False when the data ends before the end-of-picture mark.
+// Run-length rows, the bottom row first; pixels a run skips keep colour 0.
+// False when the data ends before the end-of-picture mark.
 bool DecodeRunLengths(const DibLayout& layout, const uint8_t* bits, size_t size, uint32_t* pixels) {
-    std::vector<uint8_t> indices(size_t(layout.width) * layout.height, 0);
+    std::fill_n(pixels, size_t(layout.width) * layout.height, PaletteColour(0, layout));
     bool four = layout.compression == kRle4;
     int64_t x = 0, y = 0;
     auto put = [&](uint32_t index) {
-        if (x < layout.width && y < layout.height) indices[size_t(y) * layout.width + x] = index;
+        if (x < layout.width && y < layout.height) {
+            pixels[size_t(layout.height - 1 - y) * layout.width + x] = PaletteColour(index, layout);
+        }
         ++x;
     };
     size_t at = 0;
@@ -189,12 +199,6 @@ bool DecodeRunLengths(const DibLayout& layout, const uint8_t* bits, size_t size,
         } else if (value == 0) {
             x = 0, ++y;
         } else if (value == 1) {
-            for (int32_t row = 0; row < layout.height; ++row) {
-                for (int32_t column = 0; column < layout.width; ++column) {
-                    pixels[size_t(layout.height - 1 - row) * layout.width + column] =
-                        PaletteColour(indices[size_t(row) * layout.width + column], layout);
-                }
-            }
             return true;
         } else if (value == 2) {
             if (at + 2 > size) return false;
@@ -219,14 +223,15 @@ bool DecodeDib(const void* info, size_t infoSize, const void* bits, size_t bitsS
                DecodedPicture& picture) {
     if (!info || !bits) return false;
     auto layout = ReadLayout(static_cast<const uint8_t*>(info), infoSize);
-    if (!layout) return false;
+    if (!layout || !HoldsEveryRow(*layout, bitsSize)) return false;
     DecodedPicture result{layout->width, layout->height,
                           std::vector<uint32_t>(size_t(layout->width) * layout->height)};
     const auto* data = static_cast<const uint8_t*>(bits);
-    bool decoded = layout->compression == kRle8 || layout->compression == kRle4
-                       ? DecodeRunLengths(*layout, data, bitsSize, result.pixels.data())
-                       : DecodeRows(*layout, data, bitsSize, result.pixels.data());
-    if (!decoded) return false;
+    if (layout->compression == kRle8 || layout->compression == kRle4) {
+        if (!DecodeRunLengths(*layout, data, bitsSize, result.pixels.data())) return false;
+    } else {
+        DecodeRows(*layout, data, result.pixels.data());
+    }
     picture = std::move(result);
     return true;
 }
