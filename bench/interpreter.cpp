@@ -2,7 +2,6 @@
 // "@Move", run headless one step after another, beside the same arithmetic
 // in a plain loop.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include "platform/dialogs.h"
 #include "platform/headless.h"
 #include "shell/Rtm_main.h"
+#include "temp_path.h"
 
 namespace {
 
@@ -21,10 +21,7 @@ constexpr int64_t kCommands = 1'000'000;
 struct LoopScenario {
     std::string path;
     LoopScenario() {
-        char name[] = "/tmp/orv_bench_loopXXXXXX";
-        int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        path = name;
+        path = TempPath("orv_bench_loop");
         std::ofstream out(path, std::ios::binary);
         out << "/// benchmark\r\n<Head=\"Velto\">\r\nFileType=OV3\r\nStartBook=b\r\n"
                "StartPage=p\r\n<Head End>\r\n<Book=\"b\">\r\n<Page=\"p\">\r\n";

@@ -2,8 +2,6 @@
 // every page, beside the bare cost of reading the file and splitting it.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -12,6 +10,7 @@
 
 #include "scenario/Cmdctrl3.h"
 #include "scenario/Velto_file.h"
+#include "temp_path.h"
 
 namespace {
 
@@ -24,10 +23,7 @@ struct ScenarioFile {
     std::vector<std::pair<std::string, std::string>> pages;
 
     ScenarioFile() {
-        char name[] = "/tmp/orv_bench_scenarioXXXXXX";
-        int fd = mkstemp(name);
-        if (fd >= 0) close(fd);
-        path = name;
+        path = TempPath("orv_bench_scenario");
         std::ofstream out(path, std::ios::binary);
         out << "/// benchmark scenario\r\n/// generated\r\n";
         for (int b = 0; b < kBooks; ++b) {
