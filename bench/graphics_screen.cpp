@@ -15,8 +15,6 @@
 
 #include "graphics/Las_eff.h"
 #include "graphics/Las_scrn.h"
-#include "platform/app.h"
-#include "platform/clock.h"
 #include "platform/headless.h"
 
 using graphics::TLasGraphic;
@@ -92,7 +90,8 @@ BENCHMARK(Memcpy640x480x5)->Unit(benchmark::kMicrosecond);
 // Notes when each frame is shown; nothing is drawn.
 class TimingCanvas : public platform::Canvas {
 public:
-    void Show(const uint32_t*, int32_t, int32_t, int32_t, int32_t, int32_t) override {
+    void Upload(const uint32_t*, int32_t, int32_t, int32_t, int32_t, int32_t) override {}
+    void Flush() override {
         double now = ThreadSeconds();
         slowest = std::max(slowest, now - last);
         last = now;
@@ -103,9 +102,8 @@ public:
 
 void EffectFrame800x600(benchmark::State& state) {
     constexpr int32_t kWidth = 800, kHeight = 600;
-    platform::ScopedVirtualClock clock;
-    platform::HeadlessApplication app;
-    platform::SetApp(&app);
+    platform::HeadlessBackend backend;
+    platform::ScopedBackend installed(backend);
     TLasGraphic old, target, work;
     Paint(old, kWidth, kHeight, 7);
     Paint(target, kWidth, kHeight, 99);
@@ -116,7 +114,6 @@ void EffectFrame800x600(benchmark::State& state) {
         graphics::RunEffectByNumber(number, canvas, work, target, {0, 0, kWidth, kHeight});
         state.SetIterationTime(canvas.slowest);
     }
-    platform::SetApp(nullptr);
 }
 BENCHMARK(EffectFrame800x600)
     ->DenseRange(0, graphics::kEffectCount - 1)

@@ -7,8 +7,6 @@
 #include <fstream>
 #include <string>
 
-#include "platform/clock.h"
-#include "platform/dialogs.h"
 #include "platform/headless.h"
 #include "shell/Rtm_main.h"
 #include "temp_path.h"
@@ -39,10 +37,8 @@ struct LoopScenario {
 
 void InterpreterLoop(benchmark::State& state) {
     LoopScenario scenario;
-    platform::ScopedVirtualClock clock(0);
-    platform::HeadlessApplication app;
-    platform::SetApp(&app);
-    platform::ScopedMessageRecorder boxes;  // the missing library is reported
+    platform::HeadlessBackend backend;  // the missing library is reported to it
+    platform::ScopedBackend installed(backend);
     shell::TfrmMain form;
     form.FormCreate(scenario.path, "/nonexistent/veltort3.vlb", 1);
     for (auto _ : state) {
@@ -50,7 +46,6 @@ void InterpreterLoop(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * kCommands);
     form.FormDestroy();
-    platform::SetApp(nullptr);
 }
 BENCHMARK(InterpreterLoop)->Unit(benchmark::kMillisecond);
 

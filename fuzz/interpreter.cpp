@@ -38,6 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.libraryPath = "/nonexistent/veltort3.vlb";
     options.seed = 1;
     options.maxTime = 20'000;
-    shell::RunHeadless(options);
+    platform::HeadlessBackend backend;
+    platform::ScopedBackend installed(backend);
+    shell::RunHeadless(options, backend);
     return 0;
 }

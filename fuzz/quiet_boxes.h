@@ -1,14 +1,14 @@
-// Message boxes during fuzzing go to a recorder that is emptied for every
-// input, so reports neither print nor pile up.
+// Fuzz targets run on the headless platform; its message boxes are emptied
+// for every input, so reports neither print nor pile up.
 #pragma once
 
-#include "platform/dialogs.h"
+#include "platform/headless.h"
 
 inline void ClearMessageBoxes() {
-    static platform::RecordingMessageBoxes* boxes = [] {
-        auto* recorder = new platform::RecordingMessageBoxes;
-        platform::SetMessageBoxBackend(recorder);
-        return recorder;
+    static platform::HeadlessBackend* backend = [] {
+        auto* headless = new platform::HeadlessBackend;
+        platform::InstallBackend(headless);
+        return headless;
     }();
-    boxes->Clear();
+    backend->Boxes().Clear();
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/headless.h"
 #include "shell/Headless.h"
 
 namespace {
@@ -120,5 +121,7 @@ int main(int argc, char** argv) {
                      "without one\n");
         return 0;
     }
-    return shell::RunHeadless(options);
+    platform::HeadlessBackend backend;
+    platform::ScopedBackend installed(backend);
+    return shell::RunHeadless(options, backend);
 }

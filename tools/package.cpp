@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "names.h"
 #include "platform/dialogs.h"
@@ -77,13 +78,15 @@ bool Package::ReadEntry(int32_t index, storage::LinkStream* stream) {
 bool Package::ReadEntry(int32_t index, storage::LinkStream* stream,
                         const std::function<std::string()>& failure) {
     // A damaged zlib stream shows up as a message box; here it becomes a line.
-    platform::ScopedMessageRecorder boxes;
-    boxes.onShow = [this, index](const platform::MessageRecord& box) {
+    platform::HeadlessDialogs& boxes = Platform().Boxes();
+    auto printBox = std::exchange(boxes.onShow, [this, index](const platform::MessageRecord& box) {
         ReportEntryError(index, platform::Cp932ToUtf8(box.text));
-    };
-    if (storage::Link_ReadToStream(stream, index, &reader_)) return true;
-    if (boxes.Records().empty()) ReportEntryError(index, failure());
-    return false;
+    });
+    boxes.Clear();
+    bool read = storage::Link_ReadToStream(stream, index, &reader_);
+    boxes.onShow = std::move(printBox);
+    if (!read && boxes.Records().empty()) ReportEntryError(index, failure());
+    return read;
 }
 
 void Package::ReportEntryError(int32_t index, std::string_view message) const {

@@ -71,7 +71,20 @@ be written); 2 a bad command line. Each error is one line on stderr naming the f
 
 }  // namespace
 
+namespace vp3tool {
+
+platform::HeadlessBackend& Platform() {
+    static platform::HeadlessBackend backend;
+    return backend;
+}
+
+}  // namespace vp3tool
+
 int main(int argc, char** argv) {
+    platform::ScopedBackend installed(vp3tool::Platform());
+    vp3tool::Platform().Boxes().onShow = [](const platform::MessageRecord& record) {
+        std::fprintf(stderr, "%s\n", platform::FormatMessageRecord(record).c_str());
+    };
     if (argc < 2) return vp3tool::UsageError("no command given");
     const char* command = argv[1];
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {

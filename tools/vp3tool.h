@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/headless.h"
 #include "storage/Link_arc.h"
 
 namespace vp3tool {
@@ -20,6 +21,10 @@ int List(const Arguments& args);
 int Extract(const Arguments& args);
 int Verify(const Arguments& args);
 int Convert(const Arguments& args);
+
+// The tool has no window: its platform is headless, and the message boxes
+// the player's code shows are printed on stderr.
+platform::HeadlessBackend& Platform();
 
 // Prints "vp3tool: SUBJECT: MESSAGE" on stderr, one line.
 void ReportError(std::string_view subject, std::string_view message);

@@ -6,29 +6,34 @@
 #include <numbers>
 #include <numeric>
 
-#include "platform/app.h"
-#include "platform/clock.h"
-#include "platform/system.h"
+#include "platform/backend.h"
+#include "platform/random.h"
 
 namespace graphics {
 namespace {
 
 // Shows frames at a fixed period. The deadline accumulates from the first
 // frame, so a slow frame shortens the next wait instead of slowing the effect.
+// Once the application is told to end (the window was closed meanwhile), the
+// effect stops at its next frame instead of playing out.
 class FramePacer {
 public:
     explicit FramePacer(platform::Canvas& canvas)
         : canvas_(canvas), deadline_(platform::TickCount()) {}
 
-    void Show(const TLasGraphic& frame, uint32_t period) {
+    // False when the effect should stop.
+    [[nodiscard]] bool Show(const TLasGraphic& frame, uint32_t period) {
         frame.Present(canvas_, 0, 0);
+        canvas_.Flush();
         deadline_ += period;
+        platform::EventManager& events = platform::Events();
         // Events are handled every frame, even one that overran its deadline.
-        platform::App().ProcessMessages();
-        while (!platform::TickReached(platform::TickCount(), deadline_)) {
-            platform::App().WaitForEvents(deadline_);
-            platform::App().ProcessMessages();
+        events.ProcessMessages();
+        while (!events.Terminated() && !platform::TickReached(platform::TickCount(), deadline_)) {
+            events.WaitUntil(deadline_);
+            events.ProcessMessages();
         }
+        return !events.Terminated();
     }
 
 private:
@@ -60,7 +65,7 @@ void Wipe(platform::Canvas& canvas, const TLasGraphic& work, int32_t strips, Cop
                 strip += 10;
             }
         }
-        pacer.Show(work, 40);
+        if (!pacer.Show(work, 40)) return;
     }
 }
 
@@ -102,7 +107,7 @@ void EffectFade(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& 
             target.BlendOpaque(frame, area.X, area.Y, area.Width, area.Height, area.X, area.Y,
                                32 * k - 1);
         }
-        pacer.Show(frame, 150);
+        if (!pacer.Show(frame, 150)) return;
     }
 }
 
@@ -137,7 +142,7 @@ void EffectRandomPanels(platform::Canvas& canvas, TLasGraphic& work, const TLasG
         int32_t width = tileWidth + (column == 11 ? area.Width % 12 : 0);
         int32_t height = tileHeight + (row == 11 ? area.Height % 12 : 0);
         Copy(target, work, area.X + column * tileWidth, area.Y + row * tileHeight, width, height);
-        if (i % 12 == 11) pacer.Show(work, 30);
+        if (i % 12 == 11 && !pacer.Show(work, 30)) return;
     }
     target.Present(canvas, 0, 0);
 }
@@ -150,7 +155,7 @@ void EffectBlind(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic&
         for (int32_t band = 0; band < area.Height / 20; ++band) {
             Copy(target, work, area.X, area.Y + 2 * k + 20 * band, area.Width, 2);
         }
-        pacer.Show(work, 40);
+        if (!pacer.Show(work, 40)) return;
     }
 }
 
@@ -167,7 +172,7 @@ void EffectSquare(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic
         for (int32_t row = 2 * k; row < area.Height; row += 20) {
             Copy(target, work, area.X, area.Y + row, area.Width, std::min(2, area.Height - row));
         }
-        pacer.Show(work, 40);
+        if (!pacer.Show(work, 40)) return;
     }
 }
 
@@ -188,7 +193,7 @@ void EffectWave(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& 
             auto shift = static_cast<int32_t>(amplitude * sine[(phase + band) % 20]);
             RotateBand(target, work, area, area.Y + 2 * band, shift);
         }
-        pacer.Show(work, 100);
+        if (!pacer.Show(work, 100)) return;
     }
     // The last frame had no amplitude; the odd last row comes with the target.
     target.Present(canvas, 0, 0);
@@ -203,11 +208,11 @@ void EffectMosaic(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic
     frame.Assign(work);
     for (int32_t size = 2; size <= 32; size *= 2) {
         Pixelate(work, frame, area, size);
-        pacer.Show(frame, 200);
+        if (!pacer.Show(frame, 200)) return;
     }
     for (int32_t size = 32; size > 2; size /= 2) {
         Pixelate(target, frame, area, size);
-        pacer.Show(frame, 200);
+        if (!pacer.Show(frame, 200)) return;
     }
 }
 

@@ -2,7 +2,8 @@
 // (the working picture, which the effect changes and shows) to the new one
 // (the target, only read) inside a rectangle, showing frame after frame on the
 // canvas at a fixed period. Frame waits sleep in the event loop, handling
-// window events meanwhile; on the virtual clock they cost no real time.
+// window events meanwhile; on the virtual clock they cost no real time. An
+// effect stops at its next frame once the application is told to end.
 #pragma once
 
 #include <cstdint>

@@ -317,7 +317,7 @@ void TLasGraphic::BlendOpaque(TLasGraphic& destination, int32_t destX, int32_t d
 
 void TLasGraphic::Present(platform::Canvas& canvas, int32_t x, int32_t y) const {
     if (width_ == 0 || height_ == 0) return;
-    canvas.Show(colour_.data(), width_, height_, width_, x, y);
+    canvas.Upload(colour_.data(), width_, height_, width_, x, y);
 }
 
 void TLasGraphic::FillRect(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t colour) {

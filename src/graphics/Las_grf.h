@@ -85,6 +85,7 @@ public:
     // an opaque picture, alpha 0 to 255. Clipped like Draw.
     void BlendOpaque(TLasGraphic& destination, int32_t destX, int32_t destY, int32_t width,
                      int32_t height, int32_t sourceX, int32_t sourceY, int32_t alpha) const;
+    // Uploads the picture to the canvas with its top-left corner at (x, y).
     void Present(platform::Canvas& canvas, int32_t x, int32_t y) const;
     // Fills the clipped rectangle with a pixel word (0x00RRGGBB, not a
     // platform colour value); the mask there becomes fully covered.
@@ -122,10 +123,10 @@ private:
     TransparencyMode mode_ = TransparencyMode::Opaque;
     std::vector<uint32_t> colour_;
     std::vector<uint8_t> mask_;
-    std::vector<RevealEntry> reveal_ = std::vector<RevealEntry>(kRevealCapacity);
+    // Empty until text is laid out: most pictures never carry any.
+    std::vector<RevealEntry> reveal_;
     TRevealStep cursor_;
-    int32_t revealLength_ = 0;
-    int32_t revealRead_ = 0;
+    size_t revealRead_ = 0;
 };
 
 }  // namespace graphics

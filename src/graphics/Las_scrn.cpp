@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "graphics/Las_eff.h"
-#include "platform/app.h"
+#include "platform/backend.h"
 
 namespace graphics {
 namespace {
@@ -90,7 +90,7 @@ void TLasScreen::RunEffect(int32_t number, int32_t x, int32_t y, int32_t width, 
     TLasGraphic old;
     old.Assign(display_);
     Refresh();
-    platform::App().ProcessMessages();
+    platform::Events().ProcessMessages();
     effectRunning_ = true;
     RunEffectByNumber(number, *canvas_, old, display_, area);
     effectRunning_ = false;

@@ -329,12 +329,12 @@ int32_t TLasGraphic::RenderTextInPlace() {
 }
 
 void TLasGraphic::AddRevealCode(int32_t code, int32_t value) {
-    if (revealLength_ < kRevealCapacity) reveal_[revealLength_++] = {code, value};
+    if (reveal_.size() < size_t{kRevealCapacity}) reveal_.push_back({code, value});
 }
 
 void TLasGraphic::ResetReveal() {
     cursor_ = TRevealStep{};
-    revealLength_ = 0;
+    reveal_.clear();
     revealRead_ = 0;
 }
 
@@ -348,7 +348,7 @@ TRevealStep TLasGraphic::NextRevealStep() {
         step.Value = value;
         return step;
     };
-    for (; revealRead_ < revealLength_; ++revealRead_) {
+    for (; revealRead_ < reveal_.size(); ++revealRead_) {
         auto [code, value] = reveal_[revealRead_];
         switch (code) {
             case kEnd:

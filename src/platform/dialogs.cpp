@@ -2,40 +2,19 @@
 
 #include <cstdio>
 
+#include "platform/backend.h"
 #include "platform/encoding.h"
 
 namespace platform {
-namespace {
-
-class StderrMessageBoxes : public MessageBoxBackend {
-public:
-    MessageAnswer Show(MessageKind kind, MessageButtons buttons, std::string_view text) override {
-        MessageRecord record{kind, buttons, std::string(text), DefaultAnswer(buttons)};
-        std::fprintf(stderr, "%s\n", FormatMessageRecord(record).c_str());
-        return record.answer;
-    }
-    std::optional<std::string> AskText(std::string_view, std::string_view,
-                                       std::string_view) override {
-        return std::nullopt;
-    }
-};
-
-StderrMessageBoxes stderrBoxes;
-MessageBoxBackend* backend = &stderrBoxes;
-
-}  // namespace
-
 MessageAnswer ShowMessage(MessageKind kind, MessageButtons buttons, std::string_view text) {
-    return backend->Show(kind, buttons, text);
+    EventManager::ModalScope modal(Events());
+    return Dialogs().Show(kind, buttons, text);
 }
 
 std::string InputBox(std::string_view caption, std::string_view prompt,
                      std::string_view defaultText) {
-    return backend->AskText(caption, prompt, defaultText).value_or(std::string(defaultText));
-}
-
-void SetMessageBoxBackend(MessageBoxBackend* newBackend) {
-    backend = newBackend ? newBackend : &stderrBoxes;
+    EventManager::ModalScope modal(Events());
+    return Dialogs().AskText(caption, prompt, defaultText).value_or(std::string(defaultText));
 }
 
 MessageAnswer DefaultAnswer(MessageButtons buttons) {
@@ -125,26 +104,6 @@ std::string FormatMessageRecord(const MessageRecord& record) {
         }
     }
     return line;
-}
-
-MessageAnswer RecordingMessageBoxes::Show(MessageKind kind, MessageButtons buttons,
-                                          std::string_view text) {
-    MessageAnswer answer = DefaultAnswer(buttons);
-    if (!queued_.empty()) {
-        if (AnswerFits(buttons, queued_.front())) answer = queued_.front();
-        queued_.pop_front();
-    }
-    records_.push_back({kind, buttons, std::string(text), answer});
-    if (onShow) onShow(records_.back());
-    return answer;
-}
-
-std::optional<std::string> RecordingMessageBoxes::AskText(std::string_view, std::string_view,
-                                                          std::string_view) {
-    if (queuedInput_.empty()) return std::nullopt;
-    std::optional<std::string> text = std::move(queuedInput_.front());
-    queuedInput_.pop_front();
-    return text;
 }
 
 }  // namespace platform

@@ -1,33 +1,140 @@
-// The headless backend: no window; events come from a queue that the caller
-// fills (scripted input), and time is the virtual clock, which waits move
-// forward at once instead of sleeping.
+// The headless backend: windows kept in memory, scripted input, dialogs
+// answered from a queue and logged, and by default the virtual clock, which
+// waits move forward at once instead of sleeping. Headless runs and tests use
+// it; everything the player does with a window can be looked at here.
 #pragma once
 
+#include <condition_variable>
 #include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "platform/app.h"
+#include "platform/backend.h"
 
 namespace platform {
 
-struct WindowEvent {
-    enum class Kind { MouseDown, MouseMove, MouseUp, Close };
-    Kind kind;
-    MouseButton button = MouseButton::Left;
-    int x = 0;
-    int y = 0;
-};
-
-class HeadlessApplication : public Application {
+class HeadlessWindow final : public Window {
 public:
-    // The event is pending from now on.
-    void Post(const WindowEvent& event) { pending_.push_back(event); }
-    bool HasPendingEvents() const { return !pending_.empty(); }
+    HeadlessWindow(WindowManager& manager, WindowSink& sink, const WindowStyle& style);
 
-    void ProcessMessages() override;
-    void WaitForEvents(uint32_t deadline) override;
+    // What was uploaded, rows top-down, ClientWidth() words a row.
+    const std::vector<uint32_t>& Pixels() const { return pixels_; }
+    // How often the window was presented.
+    int PresentCount() const { return presents_; }
 
 private:
-    std::deque<WindowEvent> pending_;
+    void ApplyCaption() override {}
+    void ApplyClientSize() override;
+    void ApplyPosition() override {}
+    void ApplyVisible() override {}
+    void CopyPixels(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitch, int32_t x,
+                    int32_t y) override;
+    void PresentNow() override { ++presents_; }
+
+    std::vector<uint32_t> pixels_;
+    int presents_ = 0;
+};
+
+class HeadlessWindows final : public WindowManager {
+public:
+    std::unique_ptr<Window> Create(WindowSink& sink, const WindowStyle& style) override;
+};
+
+// Answers from a queue, else by default (OK, Yes, Ignore; input boxes are
+// cancelled), and remembers every box shown. A queued answer that the box
+// has no button for is used up and replaced by the default answer.
+class HeadlessDialogs final : public DialogManager {
+public:
+    explicit HeadlessDialogs(EventManager& events) : events_(events) {}
+
+    MessageAnswer Show(MessageKind kind, MessageButtons buttons, std::string_view text) override;
+    std::optional<std::string> AskText(std::string_view caption, std::string_view prompt,
+                                       std::string_view defaultText) override;
+
+    void QueueAnswer(MessageAnswer answer) { queued_.push_back(answer); }
+    // std::nullopt queues a cancel.
+    void QueueInput(std::optional<std::string> text) { queuedInput_.push_back(std::move(text)); }
+    const std::vector<MessageRecord>& Records() const { return records_; }
+    void Clear() { records_.clear(); }
+
+    // Called with each record as it is made (headless message logs).
+    std::function<void(const MessageRecord&)> onShow;
+    // Called while a box is open, before it is answered: what a user does
+    // meanwhile (tests).
+    std::function<void()> whileOpen;
+
+private:
+    // A dialog's own loop runs while it is open: pending events are taken,
+    // and the input meant for the game's windows goes nowhere.
+    void RunModalLoop();
+
+    EventManager& events_;
+    std::deque<MessageAnswer> queued_;
+    std::deque<std::optional<std::string>> queuedInput_;
+    std::vector<MessageRecord> records_;
+};
+
+// Plays nothing yet: every file is refused, as one that cannot be played.
+class HeadlessMedia final : public MediaManager {
+public:
+    std::unique_ptr<MediaPlayer> CreatePlayer(MediaChannel channel) override;
+};
+
+class HeadlessEvents final : public EventManager {
+public:
+    // `virtualClock` is `clock` when time is virtual, else nullptr.
+    HeadlessEvents(WindowManager& windows, Clock& clock, VirtualClock* virtualClock)
+        : EventManager(clock), windows_(windows), virtual_(virtualClock) {}
+
+    void ProcessMessages() override;
+    void WaitUntil(uint32_t deadline) override;
+    void Wait() override;
+    void Wake() override;
+
+    // The event is pending from now on.
+    void Post(const Window& window, const WindowEvent& event);
+
+private:
+    void WaitFor(std::optional<uint32_t> deadline);
+
+    WindowManager& windows_;
+    VirtualClock* virtual_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::pair<uint32_t, WindowEvent>> pending_;
+    bool woken_ = false;
+};
+
+class HeadlessBackend final : public Backend {
+public:
+    enum class ClockKind { Virtual, Real };
+
+    explicit HeadlessBackend(ClockKind clock = ClockKind::Virtual, uint32_t startTick = 0);
+
+    EventManager& Events() override { return events_; }
+    WindowManager& Windows() override { return windows_; }
+    DialogManager& Dialogs() override { return dialogs_; }
+    MediaManager& Media() override { return media_; }
+    Clock& Time() override { return *clock_; }
+
+    // The event is pending for `window` from now on (scripted input).
+    void Post(const Window& window, const WindowEvent& event) { events_.Post(window, event); }
+    HeadlessDialogs& Boxes() { return dialogs_; }
+    // Only with the virtual clock.
+    VirtualClock& Virtual() { return *virtual_; }
+
+private:
+    std::unique_ptr<Clock> clock_;
+    VirtualClock* virtual_ = nullptr;
+    HeadlessWindows windows_;
+    HeadlessEvents events_;
+    HeadlessDialogs dialogs_;
+    HeadlessMedia media_;
 };
 
 }  // namespace platform

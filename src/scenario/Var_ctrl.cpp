@@ -2,7 +2,7 @@
 
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/system.h"
+#include "platform/random.h"
 
 namespace scenario {
 namespace {

@@ -1,5 +1,7 @@
 #include "shell/Headless.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <deque>
 #include <fstream>
@@ -7,11 +9,9 @@
 #include <memory>
 #include <sstream>
 
-#include "platform/clock.h"
-#include "platform/dialogs.h"
 #include "platform/encoding.h"
 #include "platform/headless.h"
-#include "shell/Rtm_main.h"
+#include "shell/Rtm_run.h"
 
 namespace shell {
 namespace {
@@ -39,10 +39,10 @@ public:
     bool Load(const std::string& path, std::string& error);
 
     // Queues the dialog answers up to the next action.
-    void QueueAnswers(platform::RecordingMessageBoxes& boxes);
+    void QueueAnswers(platform::HeadlessDialogs& boxes);
     bool HasAction() const { return !lines_.empty(); }
     // The next action, with the answers after it queued.
-    ScriptAction TakeAction(platform::RecordingMessageBoxes& boxes);
+    ScriptAction TakeAction(platform::HeadlessDialogs& boxes);
 
 private:
     struct Line {
@@ -137,7 +137,7 @@ bool InputScript::Load(const std::string& path, std::string& error) {
     return true;
 }
 
-void InputScript::QueueAnswers(platform::RecordingMessageBoxes& boxes) {
+void InputScript::QueueAnswers(platform::HeadlessDialogs& boxes) {
     while (!lines_.empty() && !lines_.front().isAction) {
         Line& line = lines_.front();
         if (line.isInput) {
@@ -149,7 +149,7 @@ void InputScript::QueueAnswers(platform::RecordingMessageBoxes& boxes) {
     }
 }
 
-ScriptAction InputScript::TakeAction(platform::RecordingMessageBoxes& boxes) {
+ScriptAction InputScript::TakeAction(platform::HeadlessDialogs& boxes) {
     ScriptAction action = lines_.front().action;
     lines_.pop_front();
     QueueAnswers(boxes);
@@ -186,27 +186,31 @@ private:
     FILE* out_ = nullptr;
 };
 
-class HeadlessRun {
+class HeadlessRun : public IdleInput {
 public:
-    explicit HeadlessRun(const HeadlessOptions& options) : options_(options) {}
+    HeadlessRun(const HeadlessOptions& options, platform::HeadlessBackend& backend)
+        : options_(options), backend_(backend) {}
     int Run();
 
 private:
     bool OpenOutputs();
     void TraceCommand(int32_t index, const scenario::TVeltoCommand& command);
     void BetweenSteps();
-    bool IsIdle();
+    void PlayerIdle(TfrmMain& form) override;
     bool WaitsForClickOnly();
     void Perform(const ScriptAction& action);
+    void Post(WindowEvent::Kind kind, platform::MouseButton button = platform::MouseButton::Left);
     void DumpVariables();
+    // Ticks compare across the wrap only within 24 days.
+    uint32_t MaxTime() const { return std::min<uint32_t>(options_.maxTime, INT32_MAX); }
 
     const HeadlessOptions& options_;
-    platform::HeadlessApplication app_;
-    platform::RecordingMessageBoxes boxes_;
+    platform::HeadlessBackend& backend_;
     std::unique_ptr<TfrmMain> form_;
     InputScript script_;
     Output trace_, messages_, dump_;
     std::optional<uint32_t> sleepUntil_;
+    uint64_t countedTick_ = 0;
     int stepsThisTick_ = 0;
     int pointerX_ = 0;
     int pointerY_ = 0;
@@ -235,13 +239,26 @@ void HeadlessRun::TraceCommand(int32_t index, const scenario::TVeltoCommand& com
 }
 
 void HeadlessRun::BetweenSteps() {
-    if (++stepsThisTick_ > kFreeStepsPerTick) platform::AdvanceVirtualClock(1);
-    if (platform::TickReached(platform::TickCount(), options_.maxTime)) app_.Terminate(kExitStuck);
+    if (form_->TicksRun() != countedTick_) {
+        countedTick_ = form_->TicksRun();
+        stepsThisTick_ = 0;
+    }
+    if (++stepsThisTick_ > kFreeStepsPerTick) backend_.Virtual().Advance(1);
+    if (platform::TickReached(platform::TickCount(), MaxTime())) {
+        platform::Events().Terminate(kExitStuck);
+    }
 }
 
-bool HeadlessRun::IsIdle() {
-    int32_t mode = form_->Access().Process().PlayerMode;
-    return mode == scenario::kModeWaiting || mode == scenario::kModeMessageWait;
+void HeadlessRun::PlayerIdle(TfrmMain&) {
+    if (sleepUntil_ && platform::TickReached(platform::TickCount(), *sleepUntil_)) {
+        sleepUntil_.reset();
+    }
+    if (sleepUntil_) return;
+    if (script_.HasAction()) {
+        Perform(script_.TakeAction(backend_.Boxes()));
+    } else if (WaitsForClickOnly()) {
+        platform::Events().Terminate(kExitStuck);
+    }
 }
 
 // Nothing but a click can end the current wait.
@@ -252,28 +269,31 @@ bool HeadlessRun::WaitsForClickOnly() {
            (process.PlayerMode == scenario::kModeMessageWait && !process.MessageSkip);
 }
 
+void HeadlessRun::Post(WindowEvent::Kind kind, platform::MouseButton button) {
+    backend_.Post(form_->MainWindow(), {kind, button, pointerX_, pointerY_});
+}
+
 void HeadlessRun::Perform(const ScriptAction& action) {
     using Kind = ScriptAction::Kind;
     if (action.hasPosition) {
         pointerX_ = action.x;
         pointerY_ = action.y;
-        app_.Post(
-            {WindowEvent::Kind::MouseMove, platform::MouseButton::Left, pointerX_, pointerY_});
+        Post(WindowEvent::Kind::MouseMove);
     }
     switch (action.kind) {
         case Kind::Click:
         case Kind::RightClick: {
             auto button = action.kind == Kind::Click ? platform::MouseButton::Left
                                                      : platform::MouseButton::Right;
-            app_.Post({WindowEvent::Kind::MouseDown, button, pointerX_, pointerY_});
-            app_.Post({WindowEvent::Kind::MouseUp, button, pointerX_, pointerY_});
+            Post(WindowEvent::Kind::MouseDown, button);
+            Post(WindowEvent::Kind::MouseUp, button);
             break;
         }
         case Kind::Sleep:
             sleepUntil_ = platform::TickCount() + action.milliseconds;
             break;
         case Kind::Close:
-            app_.Post({WindowEvent::Kind::Close});
+            Post(WindowEvent::Kind::Close);
             break;
         case Kind::Move:
             break;
@@ -300,58 +320,32 @@ int HeadlessRun::Run() {
         return kExitUsage;
     }
     if (!OpenOutputs()) return kExitUsage;
-    platform::ScopedVirtualClock clock(0);
-    platform::SetApp(&app_);
-    platform::SetMessageBoxBackend(&boxes_);
-    boxes_.onShow = [this](const platform::MessageRecord& record) {
+    platform::HeadlessDialogs& boxes = backend_.Boxes();
+    boxes.onShow = [this, &boxes](const platform::MessageRecord& record) {
         messages_.Line(platform::FormatMessageRecord(record));
         // The log is the record; a runaway loop of reports must not pile up.
-        boxes_.Clear();
+        boxes.Clear();
     };
+    // Started before MainTimer, so that at the same tick the limit comes first.
+    platform::Events().StartTimer(MaxTime() - platform::TickCount(),
+                                  [] { platform::Events().Terminate(kExitStuck); });
     form_ = std::make_unique<TfrmMain>();
-    app_.SetEventHandler(form_.get());
     form_->onCommand = [this](int32_t index, const scenario::TVeltoCommand& command) {
         TraceCommand(index, command);
     };
     form_->betweenSteps = [this] { BetweenSteps(); };
-
-    script_.QueueAnswers(boxes_);
-    form_->FormCreate(options_.packagePath, options_.libraryPath, options_.seed);
-    form_->FormShow();
-    form_->FirstActivation();
-    while (!app_.Terminated()) {
-        uint32_t now = platform::TickCount();
-        if (platform::TickReached(now, options_.maxTime)) {
-            app_.Terminate(kExitStuck);
-            break;
-        }
-        uint32_t deadline = form_->NextTimerTick();
-        if (platform::TickReached(deadline, options_.maxTime)) deadline = options_.maxTime;
-        app_.WaitForEvents(deadline);
-        app_.ProcessMessages();
-        stepsThisTick_ = 0;
-        if (!form_->RunTimerIfDue() || app_.Terminated() || !IsIdle()) continue;
-        if (sleepUntil_ && platform::TickReached(platform::TickCount(), *sleepUntil_)) {
-            sleepUntil_.reset();
-        }
-        if (sleepUntil_) continue;
-        if (script_.HasAction()) {
-            Perform(script_.TakeAction(boxes_));
-        } else if (WaitsForClickOnly()) {
-            app_.Terminate(kExitStuck);
-        }
-    }
-    form_->FormDestroy();
+    script_.QueueAnswers(boxes);
+    int status =
+        RunPlayer(*form_, {options_.packagePath, options_.libraryPath, options_.seed}, this);
     DumpVariables();
-    platform::SetMessageBoxBackend(nullptr);
-    platform::SetApp(nullptr);
-    return app_.ExitStatus();
+    form_.reset();
+    return status;
 }
 
 }  // namespace
 
-int RunHeadless(const HeadlessOptions& options) {
-    HeadlessRun run(options);
+int RunHeadless(const HeadlessOptions& options, platform::HeadlessBackend& backend) {
+    HeadlessRun run(options, backend);
     return run.Run();
 }
 

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/headless.h"
+
 namespace shell {
 
 // Exit statuses of a run.
@@ -29,7 +31,8 @@ struct HeadlessOptions {
     uint32_t maxTime = 3'600'000;
 };
 
-// Plays the package; the result is one of HeadlessExit.
-int RunHeadless(const HeadlessOptions& options);
+// Plays the package with `backend`, which must be installed and fresh (its
+// clock at 0, never terminated); the result is one of HeadlessExit.
+int RunHeadless(const HeadlessOptions& options, platform::HeadlessBackend& backend);
 
 }  // namespace shell

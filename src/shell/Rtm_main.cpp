@@ -2,18 +2,17 @@
 
 #include <ctime>
 
-#include "platform/clock.h"
-#include "platform/dialogs.h"
-#include "platform/system.h"
+#include "platform/backend.h"
+#include "platform/random.h"
 #include "scenario/Cmdctrl3.h"
 
 namespace shell {
 namespace {
 
-using platform::App;
 using scenario::TVeltoCommand;
 
 constexpr std::string_view kVelto = "Velto";
+constexpr std::string_view kDesignCaption = "Orvanta 3 Runtime";
 constexpr std::string_view kUnknownCommand = "debug error : unknown command - MainLoop_Step()";
 // clang-format off
 // "Veltoライブラリが開けません\r\nCan't open - "veltort3.vlb""
@@ -24,7 +23,16 @@ constexpr std::string_view kLibraryMissing =
 
 }  // namespace
 
-TfrmMain::TfrmMain() = default;
+TfrmMain::TfrmMain() : window_(platform::Windows().Create(*this, {})) {
+    // As designed; the first show sizes and places it for the game.
+    window_->SetCaption(kDesignCaption);
+    window_->SetClientSize(686, 451);
+    window_->Move(449, 108);
+}
+
+TfrmMain::~TfrmMain() {
+    DisableMainTimer();
+}
 
 void TfrmMain::FormCreate(const std::string& packagePath, const std::string& libraryPath,
                           std::optional<uint32_t> seed) {
@@ -40,51 +48,60 @@ void TfrmMain::FormCreate(const std::string& packagePath, const std::string& lib
 
 void TfrmMain::FormShow() {
     legacyMode_ = access_.Document().GetBool(kVelto, "LegacyMode", false);
+    window_->Move(access_.windowLeft, access_.windowTop);
+    window_->SetVisible(true);
 }
 
 void TfrmMain::FirstActivation() {
-    caption_ = access_.Document().GetValue(kVelto, "Title", "");
+    window_->SetCaption(access_.Document().GetValue(kVelto, "Title", ""));
     opening_ = access_.Document().GetValue(kVelto, "Opening", "Default");
     EnableMainTimer();
 }
 
 void TfrmMain::FormDestroy() {
+    access_.windowLeft = window_->Left();
+    access_.windowTop = window_->Top();
     access_.CloseLibrary();
     access_.Close();
 }
 
 void TfrmMain::EnableMainTimer() {
-    timerEnabled_ = true;
-    nextTimerTick_ = platform::TickCount() + kMainTimerInterval;
+    if (!mainTimer_) {
+        mainTimer_ =
+            platform::Events().StartTimer(kMainTimerInterval, [this] { MainTimerTimer(); });
+    }
 }
 
-bool TfrmMain::RunTimerIfDue() {
-    uint32_t now = platform::TickCount();
-    if (!timerEnabled_ || !platform::TickReached(now, nextTimerTick_)) return false;
-    uint32_t missed = (now - nextTimerTick_) / kMainTimerInterval;
-    nextTimerTick_ += (missed + 1) * kMainTimerInterval;
-    MainTimerTimer();
-    return true;
+void TfrmMain::DisableMainTimer() {
+    if (mainTimer_) platform::Events().StopTimer(*mainTimer_);
+    mainTimer_.reset();
 }
 
 void TfrmMain::MainTimerTimer() {
     // A tick that comes while a handler waits in its own event processing
-    // (a dialog, an effect) does nothing.
+    // (a dialog, an effect, a sound) does nothing.
     if (stepRunning_) return;
     stepRunning_ = true;
+    ++ticksRun_;
     scenario::TVeltoProcess& process = access_.Process();
+    platform::EventManager& events = platform::Events();
     for (bool first = true;; first = false) {
         if (!first) {
-            App().ProcessMessages();
+            events.ProcessMessages();
             if (betweenSteps) betweenSteps();
         }
-        if (App().Terminated()) {
+        if (events.Terminated()) {
             DisableMainTimer();
             return;  // the flag stays set: no step runs any more
         }
         if (!MainLoop_Step() || !process.IsExecutable()) break;
     }
     stepRunning_ = false;
+}
+
+bool TfrmMain::WaitingForInput() {
+    int32_t mode = access_.Process().PlayerMode;
+    return mode == scenario::kModeWaiting || mode == scenario::kModeMessageWait;
 }
 
 bool TfrmMain::MainLoop_Step() {
@@ -111,7 +128,7 @@ bool TfrmMain::MainLoop_Step() {
 
 void TfrmMain::EndOfPage() {
     DisableMainTimer();
-    App().Terminate(0);
+    platform::Events().Terminate(0);
 }
 
 bool TfrmMain::Dispatch(const TVeltoCommand& command) {
@@ -165,22 +182,16 @@ bool TfrmMain::Dispatch(const TVeltoCommand& command) {
     }
 }
 
-void TfrmMain::MouseDown(platform::MouseButton button, int, int) {
+void TfrmMain::MouseDown(platform::MouseButton button, int32_t, int32_t) {
     if (button != platform::MouseButton::Left) return;
     scenario::TVeltoProcess& process = access_.Process();
     // Clickable buttons take the click first once the screens exist.
     if (process.IsAnykeyCancel()) process.CancelWait();
 }
 
-void TfrmMain::MouseMove(int, int) {}
-
-void TfrmMain::MouseUp(platform::MouseButton, int, int) {}
-
 void TfrmMain::CloseRequested() {
     DisableMainTimer();
-    App().Terminate(0);
+    platform::Events().Terminate(0);
 }
-
-void TfrmMain::Paint() {}
 
 }  // namespace shell

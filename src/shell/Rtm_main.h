@@ -5,30 +5,36 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
-#include "platform/app.h"
+#include "platform/events.h"
+#include "platform/window.h"
 #include "scenario/Cmd_obj.h"
 #include "storage/Velto_access.h"
 
 namespace shell {
 
-class TfrmMain : public platform::WindowEvents {
+class TfrmMain : public platform::WindowSink {
 public:
     static constexpr uint32_t kMainTimerInterval = 200;
 
+    // Creates the main window, hidden until FormShow.
     TfrmMain();
+    ~TfrmMain() override;
 
     // Opens the package and the library and calls the system's "_init" page,
     // which returns to the game's start page. `seed` replaces the seed taken
     // from the clock (reproducible runs).
     void FormCreate(const std::string& packagePath, const std::string& libraryPath,
                     std::optional<uint32_t> seed = std::nullopt);
+    // The first show: settings read, the window placed where the user left it.
     void FormShow();
     // The first activation: caption, opening picture, and MainTimer starts.
     void FirstActivation();
-    // Stores the settings and closes the library and the package.
+    // Stores the window position and the settings, closes the library and
+    // the package.
     void FormDestroy();
 
     // MainTimer: runs steps until a command waits or the page is used up.
@@ -36,12 +42,11 @@ public:
     // One step; true when a command ran and asked to go on.
     bool MainLoop_Step();
 
-    bool MainTimerEnabled() const { return timerEnabled_; }
-    // When MainTimer fires next (meaningful only while it is enabled).
-    uint32_t NextTimerTick() const { return nextTimerTick_; }
-    // Runs MainTimerTimer when its tick has come. Ticks missed while a
-    // handler waited are not made up: one tick, then the regular cadence.
-    bool RunTimerIfDue();
+    // How many MainTimer ticks ran steps (a tick that came while one was
+    // running does not count).
+    uint64_t TicksRun() const { return ticksRun_; }
+    // Waiting or MessageWait: only input or a timer moves the game on.
+    bool WaitingForInput();
 
     // Called before each command is dispatched, with its index on the page.
     std::function<void(int32_t index, const scenario::TVeltoCommand& command)> onCommand;
@@ -49,18 +54,15 @@ public:
     std::function<void()> betweenSteps;
 
     storage::TVeltoAccessControl& Access() { return access_; }
+    platform::Window& MainWindow() { return *window_; }
     bool LegacyMode() const { return legacyMode_; }
-    const std::string& Caption() const { return caption_; }
 
-    void MouseDown(platform::MouseButton button, int x, int y) override;
-    void MouseMove(int x, int y) override;
-    void MouseUp(platform::MouseButton button, int x, int y) override;
+    void MouseDown(platform::MouseButton button, int32_t x, int32_t y) override;
     void CloseRequested() override;
-    void Paint() override;
 
 private:
     void EnableMainTimer();
-    void DisableMainTimer() { timerEnabled_ = false; }
+    void DisableMainTimer();
     void EndOfPage();
     bool Dispatch(const scenario::TVeltoCommand& command);
     // Moves the command index past the next command of the current page at
@@ -79,12 +81,12 @@ private:
     bool DoSystem(const scenario::TVeltoCommand& command);
 
     storage::TVeltoAccessControl access_;
+    std::unique_ptr<platform::Window> window_;
     bool legacyMode_ = false;
-    std::string caption_;  // CP932
     std::string opening_;  // CP932
     bool stepRunning_ = false;
-    bool timerEnabled_ = false;
-    uint32_t nextTimerTick_ = 0;
+    std::optional<platform::EventManager::TimerId> mainTimer_;
+    uint64_t ticksRun_ = 0;
 };
 
 }  // namespace shell

@@ -1,6 +1,6 @@
 #include "storage/Velto_access.h"
 
-#include "platform/app.h"
+#include "platform/backend.h"
 #include "platform/dialogs.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
@@ -67,14 +67,14 @@ void ShowError(std::string_view text) {
 // An error that ends the game: the box, then the quit request.
 void Fail(std::string_view text) {
     ShowError(text);
-    platform::App().Terminate(1);
+    platform::Events().Terminate(1);
 }
 
 // Abort ends the game; Ignore goes on.
 bool AskAbortOrIgnore(std::string_view text) {
     if (platform::ShowMessage(MessageKind::Error, MessageButtons::AbortIgnore, text) ==
         MessageAnswer::Abort) {
-        platform::App().Terminate(1);
+        platform::Events().Terminate(1);
         return false;
     }
     return true;

@@ -37,15 +37,32 @@ inline std::vector<uint32_t> PixelsOf(const graphics::TLasGraphic& picture) {
     return {picture.Row(0), picture.Row(0) + size_t(picture.Width()) * picture.Height()};
 }
 
-// Records what it is shown, then calls onShow.
-class WatchedCanvas : public platform::RecordingCanvas {
+// Keeps a copy of every upload (an effect's frames), then calls onUpload.
+class RecordingCanvas : public platform::Canvas {
 public:
-    void Show(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitch, int32_t x,
-              int32_t y) override {
-        RecordingCanvas::Show(pixels, width, height, pitch, x, y);
-        if (onShow) onShow();
+    struct Frame {
+        int32_t width;
+        int32_t height;
+        int32_t x;
+        int32_t y;
+        std::vector<uint32_t> pixels;
+    };
+
+    void Upload(const uint32_t* pixels, int32_t width, int32_t height, int32_t pitch, int32_t x,
+                int32_t y) override {
+        Frame frame{width, height, x, y, {}};
+        for (int32_t row = 0; row < height; ++row) {
+            const uint32_t* from = pixels + size_t(row) * pitch;
+            frame.pixels.insert(frame.pixels.end(), from, from + width);
+        }
+        frames.push_back(std::move(frame));
+        if (onUpload) onUpload();
     }
-    std::function<void()> onShow;
+    void Flush() override { ++flushes; }
+
+    std::vector<Frame> frames;
+    int flushes = 0;
+    std::function<void()> onUpload;
 };
 
 // Fails the test, naming the first differing pixel, unless the picture

@@ -6,10 +6,8 @@
 #include <vector>
 
 #include "common/test_pictures.h"
-#include "platform/app.h"
-#include "platform/clock.h"
-#include "platform/headless.h"
-#include "platform/system.h"
+#include "common/test_platform.h"
+#include "platform/random.h"
 
 using graphics::TEffectArea;
 using graphics::TLasGraphic;
@@ -34,11 +32,9 @@ uint32_t NewPixel(int32_t x, int32_t y) {
 class Effects : public ::testing::Test {
 protected:
     Effects() {
-        platform::SetApp(&app_);
         platform::SeedRandom(2024);
-        canvas_.onShow = [this] { ticks_.push_back(platform::TickCount()); };
+        canvas_.onUpload = [this] { ticks_.push_back(platform::TickCount()); };
     }
-    ~Effects() override { platform::SetApp(nullptr); }
 
     // Runs effect `number` from the old to the new picture into a fresh canvas.
     void Run(int32_t number, const TEffectArea& area) {
@@ -80,9 +76,8 @@ protected:
         for (size_t k = 0; k < frames; ++k) EXPECT_EQ(Wrong(k, area, false), 0) << k;
     }
 
-    platform::ScopedVirtualClock clock_{kStart};
-    platform::HeadlessApplication app_;
-    testkit::WatchedCanvas canvas_;
+    testkit::ScopedPlatform host_{kStart};
+    testkit::RecordingCanvas canvas_;
     std::vector<uint32_t> ticks_;  // of each frame
     TLasGraphic old_ = testkit::Painted(kWidth, kHeight, OldPixel);
     TLasGraphic target_ = testkit::Painted(kWidth, kHeight, NewPixel);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/test_boxes.h"
 #include "common/test_files.h"
+#include "common/test_platform.h"
 
 using graphics::TLayerCtrl;
 using scenario::StringList;
@@ -34,7 +34,9 @@ TEST(LayerRegistry, ReadsTheListWithTheBackgroundBelowWithinTheTable) {
     layers.Load();
     EXPECT_EQ(layers.NameList(), StringList{background});
 
-    platform::ScopedMessageRecorder boxes;
+    testkit::ScopedPlatform host;
+
+    platform::HeadlessDialogs& boxes = host.boxes;
     EXPECT_EQ(TLayerCtrl::GetSectionName(3, 5), "Layer.3");
     EXPECT_EQ(testkit::Shown(boxes),
               StringList{"error ok " + testkit::Cp932("Layer Section が不正です\n"

@@ -5,9 +5,7 @@
 #include <climits>
 
 #include "common/test_pictures.h"
-#include "platform/app.h"
-#include "platform/clock.h"
-#include "platform/headless.h"
+#include "common/test_platform.h"
 
 using graphics::TLasGraphic;
 using graphics::TLasLayer;
@@ -68,7 +66,7 @@ TEST(LasScreen, LayersAreStackedInAllModes) {
     EXPECT_EQ(&screen.TopLayer(), &hidden);
     EXPECT_EQ(keyed.Previous(), &translucent);
 
-    platform::RecordingCanvas canvas;
+    testkit::RecordingCanvas canvas;
     screen.SetCanvas(&canvas);
     screen.Refresh();
     testkit::ExpectGolden(screen.Composition(), "screen_layers");
@@ -93,10 +91,16 @@ TEST(LasScreen, DisplayIsCompositionWithDynamicLayers) {
     EXPECT_EQ(screen.Display().GetPixel(5, 5), 0xFFu);
 }
 
+// Counts the clicks a window takes.
+struct ClickCounter : platform::WindowSink {
+    void MouseDown(platform::MouseButton, int32_t, int32_t) override { ++clicks; }
+    int clicks = 0;
+};
+
 TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
-    platform::ScopedVirtualClock clock(500);
-    platform::HeadlessApplication app;
-    platform::SetApp(&app);
+    testkit::ScopedPlatform host(500);
+    ClickCounter counter;
+    std::unique_ptr<platform::Window> window = platform::Windows().Create(counter, {});
     TLasScreen screen(kWidth, kHeight);
     TLasGraphic& background = screen.BaseLayer().Picture();
 
@@ -106,15 +110,17 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
     EXPECT_EQ(screen.Display().GetPixel(0, 0), 0x405060u);
     // Each frame posts a click, which the next frame wait must handle, and
     // tries to present the half-finished screen, which must draw nothing.
-    testkit::WatchedCanvas canvas;
+    testkit::RecordingCanvas canvas;
     bool presenting = false;
-    canvas.onShow = [&] {
+    int posted = 0;
+    canvas.onUpload = [&] {
         if (presenting || !screen.EffectRunning()) return;
         presenting = true;
         screen.Present();
         presenting = false;
-        EXPECT_FALSE(app.HasPendingEvents());
-        app.Post({platform::WindowEvent::Kind::MouseDown});
+        EXPECT_EQ(counter.clicks, posted);
+        host.backend.Post(*window, {platform::WindowEvent::Kind::MouseDown});
+        ++posted;
     };
     screen.SetCanvas(&canvas);
     for (int32_t number : {-1, 8}) {
@@ -126,12 +132,13 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
     EXPECT_EQ(platform::TickCount(), 500u);
 
     // A size of 0 means the whole screen: the wipe from the top ends with
-    // every row new.
+    // every row new, each frame presented as it comes.
     background.FillRect(0, 0, kWidth, kHeight, 0xC0FFEE);
     screen.RunEffect(2, 0, 0, 0, 0);
     ASSERT_EQ(canvas.frames.size(), 12u);
+    EXPECT_EQ(canvas.flushes, 12);
     EXPECT_EQ(platform::TickCount(), 500u + 12 * 40);
-    EXPECT_FALSE(app.HasPendingEvents());
+    EXPECT_EQ(counter.clicks, 12);
     EXPECT_EQ(canvas.frames.back().pixels, PixelsOf(screen.Display()));
     EXPECT_FALSE(screen.EffectRunning());
 
@@ -139,5 +146,47 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
     screen.RunEffect(7, -20, -20, 50, 50);
     screen.RunEffect(6, INT32_MAX - 5, INT32_MIN, INT32_MAX, 100);
     EXPECT_EQ(canvas.frames.back().pixels, PixelsOf(screen.Display()));
-    platform::SetApp(nullptr);
+}
+
+// Characters revealed one by one upload the screen each time; the window is
+// presented once, when the loop next waits.
+TEST(LasScreen, ManyPresentsBetweenTwoWaitsShowOnce) {
+    testkit::ScopedPlatform host;
+    ClickCounter counter;
+    std::unique_ptr<platform::Window> created = platform::Windows().Create(counter, {});
+    auto& window = static_cast<platform::HeadlessWindow&>(*created);
+    window.SetClientSize(kWidth, kHeight);
+    window.SetVisible(true);
+    TLasScreen screen(kWidth, kHeight);
+    screen.SetCanvas(&window);
+    platform::Events().WaitUntil(0);
+    const int before = window.PresentCount();
+    for (uint32_t colour = 0; colour < 200; ++colour) {
+        screen.BaseLayer().Picture().FillRect(colour % kWidth, 0, 1, 1, colour);
+        screen.Refresh();
+        screen.Present();
+    }
+    EXPECT_EQ(window.PresentCount(), before);
+    platform::Events().WaitUntil(10);
+    EXPECT_EQ(window.PresentCount(), before + 1);
+    EXPECT_EQ(window.Pixels(), PixelsOf(screen.Display()));
+    platform::Events().WaitUntil(20);
+    EXPECT_EQ(window.PresentCount(), before + 1) << "nothing new to show";
+
+    // Closing the window during an effect ends it at its next frame, not
+    // after its nine frames of 200 ms.
+    struct Closer : platform::WindowSink {
+        void CloseRequested() override { platform::Events().Terminate(0); }
+    } closer;
+    std::unique_ptr<platform::Window> main = platform::Windows().Create(closer, {});
+    testkit::RecordingCanvas canvas;
+    canvas.onUpload = [&] { host.backend.Post(*main, {platform::WindowEvent::Kind::Close}); };
+    screen.SetCanvas(&canvas);
+    const uint32_t start = platform::TickCount();
+    screen.BaseLayer().Picture().FillRect(0, 0, kWidth, kHeight, 0x123456);
+    screen.RunEffect(7, 0, 0, 0, 0);
+    EXPECT_EQ(canvas.frames.size(), 1u);
+    EXPECT_LE(platform::TickCount() - start, 200u);
+    EXPECT_EQ(screen.Display().GetPixel(0, 0), 0x123456u)
+        << "the new screen is composed all the same";
 }

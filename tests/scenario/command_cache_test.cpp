@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "common/test_boxes.h"
 #include "common/test_files.h"
+#include "common/test_platform.h"
 
 using scenario::StringList;
 using scenario::TCommandCtrl;
@@ -48,7 +48,9 @@ protected:
         return levels;
     }
 
-    platform::ScopedMessageRecorder boxes;
+    testkit::ScopedPlatform host;
+
+    platform::HeadlessDialogs& boxes = host.boxes;
     TVeltoFile doc;
     TCommandCtrl cache;
 };

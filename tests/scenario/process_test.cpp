@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/clock.h"
+#include "common/test_platform.h"
 
 using namespace scenario;  // the classes, mode values and frame keys
 
@@ -57,22 +57,23 @@ TEST(VeltoProcess, ClickStateAndAnykeyFollowModeAndFlags) {
 
 TEST(VeltoProcess, TimedWaitsEndExactlyOnTimeAcrossTheWrap) {
     for (uint32_t start : kStartTicks) {
-        platform::ScopedVirtualClock clock(start);
+        testkit::ScopedPlatform host(start);
+        platform::VirtualClock& clock = host.backend.Virtual();
         TVeltoProcess p;
         p.StartWait();
         p.SetWaitTimer(1000);
         for (uint32_t early : {0u, 1u, 255u, 256u, 999u}) {
-            platform::SetVirtualTick(start + early);
+            clock.Set(start + early);
             EXPECT_FALSE(p.BeginCommand()) << start << "+" << early;
         }
-        platform::SetVirtualTick(start + 1000);
+        clock.Set(start + 1000);
         EXPECT_TRUE(p.BeginCommand()) << start;
 
         p.StartMessageWait();
         p.SetWaitTimer(1000);
-        platform::AdvanceVirtualClock(999);
+        clock.Advance(999);
         EXPECT_FALSE(p.CheckMessageEffect()) << start;
-        platform::AdvanceVirtualClock(1);
+        clock.Advance(1);
         EXPECT_TRUE(p.CheckMessageEffect()) << start;
 
         // A negative time counts as no time at all.
@@ -83,15 +84,16 @@ TEST(VeltoProcess, TimedWaitsEndExactlyOnTimeAcrossTheWrap) {
 }
 
 TEST(VeltoProcess, AnimationTicksOncePerHalfSecondAcrossTheWrap) {
-    platform::ScopedVirtualClock clock(0);
+    testkit::ScopedPlatform host;
+    platform::VirtualClock& clock = host.backend.Virtual();
     TVeltoProcess p;
     EXPECT_FALSE(p.IsAnimationTick());
     for (uint32_t start : kStartTicks) {
-        platform::SetVirtualTick(start);
+        clock.Set(start);
         EXPECT_TRUE(p.IsAnimationTick()) << start;
         int ticks = 0;
         for (uint32_t i = 1; i <= 1002; ++i) {
-            platform::SetVirtualTick(start + i);
+            clock.Set(start + i);
             if (p.IsAnimationTick()) ++ticks;
         }
         EXPECT_EQ(ticks, 2) << start;  // at +501 and +1002

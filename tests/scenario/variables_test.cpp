@@ -2,10 +2,9 @@
 
 #include <set>
 
-#include "common/test_boxes.h"
 #include "common/test_files.h"
-#include "platform/clock.h"
-#include "platform/system.h"
+#include "common/test_platform.h"
+#include "platform/random.h"
 #include "scenario/Var_ctrl.h"
 
 using scenario::StringList;
@@ -27,6 +26,8 @@ class Variables : public ::testing::Test {
 protected:
     Variables() { vars.SetFile(&doc); }
 
+    testkit::ScopedPlatform host;
+    platform::HeadlessDialogs& boxes = host.boxes;
     TVeltoFile doc;
     TVariableCtrl vars;
 };
@@ -71,16 +72,16 @@ TEST_F(Variables, OperandsAndSubstitution) {
 }
 
 TEST_F(Variables, SpecialVariables) {
-    platform::SetFixedDateTime(platform::LocalDateTime{2026, 3, 1, 9, 5, 7, 0});
+    platform::VirtualClock& clock = host.backend.Virtual();
+    clock.PinDateTime(platform::LocalDateTime{2026, 3, 1, 9, 5, 7, 0});
     const std::pair<const char*, int32_t> parts[] = {
         {"%@年月日%", 20260301}, {"%@年%", 2026}, {"%@月%", 3}, {"%@日%", 1},
         {"%@時分秒%", 90507},    {"%@時%", 9},    {"%@分%", 5}, {"%@秒%", 7},
     };
     for (const auto& [name, value] : parts) EXPECT_EQ(vars.Get_Value(Cp932(name)), value) << name;
     EXPECT_EQ(vars.GetStringVar(kWeekday), Cp932("日"));
-    platform::SetFixedDateTime(platform::LocalDateTime{2026, 3, 7, 23, 59, 59, 6});
+    clock.PinDateTime(platform::LocalDateTime{2026, 3, 7, 23, 59, 59, 6});
     EXPECT_EQ(vars.GetStringVar(kWeekday), Cp932("土"));
-    platform::SetFixedDateTime(std::nullopt);
 
     EXPECT_EQ(vars.Get_Value("%@Version%"), 2925);
     EXPECT_EQ(vars.Get_Value("%@CommandVersion%"), 16);
@@ -97,7 +98,8 @@ TEST_F(Variables, SpecialVariables) {
 }
 
 TEST(VariableClock, RandomRangeAndElapsedSecondsAcrossTheTickWrap) {
-    platform::ScopedVirtualClock clock(0xFFFFF000u);
+    testkit::ScopedPlatform host(0xFFFFF000u);
+    platform::VirtualClock& clock = host.backend.Virtual();
     TVariableCtrl vars;
     platform::SeedRandom(42);
     std::set<int32_t> seen;
@@ -106,16 +108,15 @@ TEST(VariableClock, RandomRangeAndElapsedSecondsAcrossTheTickWrap) {
     EXPECT_LT(*seen.rbegin(), 1000);
     EXPECT_GT(seen.size(), 500u);
 
-    platform::AdvanceVirtualClock(999);
+    clock.Advance(999);
     EXPECT_EQ(vars.Get_Value(kElapsed), 0);
-    platform::AdvanceVirtualClock(1);
+    clock.Advance(1);
     EXPECT_EQ(vars.Get_Value(kElapsed), 1);
-    platform::SetVirtualTick(0xFFFFF000u + 10500u);
+    clock.Set(0xFFFFF000u + 10500u);
     EXPECT_EQ(vars.Get_Value(kElapsed), 10);
 }
 
 TEST_F(Variables, RefusedWrites) {
-    platform::ScopedMessageRecorder boxes;
     StringList before = doc.Lines();
     vars.Set_Value(kRandom, 5);
     vars.Set_Text("$@ScriptFile$", "x");

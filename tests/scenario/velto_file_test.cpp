@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "common/test_boxes.h"
 #include "common/test_files.h"
+#include "common/test_platform.h"
 
 using scenario::StringList;
 using scenario::TVeltoFile;
@@ -87,12 +87,15 @@ TEST(VeltoFile, DamageIsReportedAndTheIndexStopsThere) {
         {"<Page End>", "[Page block miss start flag]"},
     };
     for (const auto& [text, what] : cases) {
-        platform::ScopedMessageRecorder boxes;
+        testkit::ScopedPlatform host;
+        platform::HeadlessDialogs& boxes = host.boxes;
         Load(text);
         EXPECT_EQ(Shown(boxes), std::vector<std::string>{damaged + what}) << text;
     }
 
-    platform::ScopedMessageRecorder boxes;
+    testkit::ScopedPlatform host;
+
+    platform::HeadlessDialogs& boxes = host.boxes;
     TVeltoFile doc = Load(
         "<Head=\"Velto\">\nTitle=ok\n<Head End>\n"
         "<Book=\"B\">\n<Page=\"P\">\n  <Bookmark=\"x\"> \n<Page End>\n<Book End>\n"

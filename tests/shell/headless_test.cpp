@@ -6,6 +6,7 @@
 
 #include "common/test_files.h"
 #include "common/test_package.h"
+#include "common/test_platform.h"
 
 using namespace testkit;
 using Lines = std::vector<std::string>;
@@ -65,7 +66,8 @@ protected:
         options.seed = 1;
         options.maxTime = maxTime;
         if (!input.empty()) options.inputPath = Write("input.txt", input);
-        int status = shell::RunHeadless(options);
+        testkit::ScopedPlatform host;
+        int status = shell::RunHeadless(options, host.backend);
         return {status, SplitLines(Read("trace.txt")), SplitLines(Read("messages.txt")),
                 SplitLines(Read("vars.txt"))};
     }

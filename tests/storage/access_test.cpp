@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "common/test_boxes.h"
 #include "common/test_files.h"
 #include "common/test_package.h"
+#include "common/test_platform.h"
 #include "platform/headless.h"
 
 namespace fs = std::filesystem;
@@ -55,27 +55,29 @@ protected:
         Restart();
     }
     void TearDown() override {
-        platform::SetApp(nullptr);
+        platform_.reset();
         TempDirTest::TearDown();
     }
 
     // A terminate request sticks, so every case that may end the game gets a
-    // fresh application.
+    // fresh platform.
     void Restart() {
-        app = std::make_unique<platform::HeadlessApplication>();
-        platform::SetApp(app.get());
-        boxes.Clear();
+        platform_.reset();
+        platform_ = std::make_unique<testkit::ScopedPlatform>();
     }
+    platform::HeadlessDialogs& Dialogs() { return platform_->boxes; }
 
     std::string Package(const std::string& name, const std::string& settings,
                         std::vector<PackageEntry> entries = {}) {
         entries.insert(entries.begin(), {"velto.vf3", Scenario(settings)});
         return Write(name, PackageBytes(entries));
     }
-    bool EndedWithError() const { return app->Terminated() && app->ExitStatus() == 1; }
+    bool EndedWithError() const {
+        const platform::EventManager& events = platform_->backend.Events();
+        return events.Terminated() && events.ExitStatus() == 1;
+    }
 
-    platform::ScopedMessageRecorder boxes;
-    std::unique_ptr<platform::HeadlessApplication> app;
+    std::unique_ptr<testkit::ScopedPlatform> platform_;
 };
 
 }  // namespace
@@ -101,7 +103,7 @@ TEST_F(PackageAccess, OpenTellsThePackageFormsApart) {
         EXPECT_EQ(access.Commands().PageName(), kStartPage);
         EXPECT_EQ(access.commandIndex, 0);
     }
-    EXPECT_TRUE(Shown(boxes).empty());
+    EXPECT_TRUE(Shown(Dialogs()).empty());
 }
 
 // A missing package is played in the headless tests.
@@ -132,10 +134,10 @@ TEST_F(PackageAccess, UnusableFilesEndTheGameAndDoubtfulOnesAskAbortOrIgnore) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         Restart();
-        if (c.abort) boxes.QueueAnswer(MessageAnswer::Abort);
+        if (c.abort) Dialogs().QueueAnswer(MessageAnswer::Abort);
         TVeltoAccessControl access;
         EXPECT_EQ(access.Open(c.path), c.opens);
-        EXPECT_EQ(Shown(boxes), c.boxes);
+        EXPECT_EQ(Shown(Dialogs()), c.boxes);
         EXPECT_EQ(EndedWithError(), !c.opens);
         // Abort stops the open before the start page is chosen.
         EXPECT_EQ(access.Commands().BookName(), c.opens ? kStartBook : "");
@@ -185,13 +187,13 @@ TEST_F(PackageAccess, DataDirectoryIsBelowThePackageUnlessAutoExtractNamesItsOwn
         EXPECT_EQ(access.DataDirectory(), data) << path;
     }
     EXPECT_FALSE(fs::exists(Path("save")));
-    EXPECT_TRUE(Shown(boxes).empty());
+    EXPECT_TRUE(Shown(Dialogs()).empty());
 
     // AutoExtract's folder, named after the package, wins over DataDirectory.
     const std::string game = Package("ゲーム.vp3", kOv3 + "DataDirectory=save\r\nAutoExtract=1\r\n",
                                      {{"a.txt", "A", kKind, kLinkExtract}});
     {
-        boxes.QueueAnswer(MessageAnswer::No);
+        Dialogs().QueueAnswer(MessageAnswer::No);
         TVeltoAccessControl access;
         ASSERT_TRUE(access.Open(game));
         EXPECT_EQ(access.DataDirectory(), Path("ゲーム/"));
@@ -201,10 +203,10 @@ TEST_F(PackageAccess, DataDirectoryIsBelowThePackageUnlessAutoExtractNamesItsOwn
     {
         TVeltoAccessControl access;
         ASSERT_TRUE(access.Open(game));
-        EXPECT_FALSE(app->Terminated());
+        EXPECT_FALSE(platform_->backend.Events().Terminated());
     }
     const std::string question = FolderQuestion(base + "ゲーム/");
-    EXPECT_EQ(Shown(boxes),
+    EXPECT_EQ(Shown(Dialogs()),
               (Boxes{question, question, "error ok " + Cp932("フォルダの作成に失敗しました")}));
 }
 
@@ -229,7 +231,7 @@ TEST_F(PackageAccess, ExtractionWritesMarkedEntriesIntoTheDataDirectoryOnly) {
         TVeltoAccessControl access;
         ASSERT_TRUE(access.Open(game));  // Yes to the question
     }
-    EXPECT_EQ(Shown(boxes), Boxes{FolderQuestion(base + "game/")});
+    EXPECT_EQ(Shown(Dialogs()), Boxes{FolderQuestion(base + "game/")});
     EXPECT_EQ(FilesBelow(dir), (std::map<std::string, std::string>{{"game.vp3", Read("game.vp3")},
                                                                    {"game/readme.txt", "plain"},
                                                                    {"game/sub/file.txt", "nested"},
@@ -244,7 +246,7 @@ TEST_F(PackageAccess, ExtractionWritesMarkedEntriesIntoTheDataDirectoryOnly) {
         TVeltoAccessControl access;
         ASSERT_TRUE(access.Open(game));
     }
-    EXPECT_TRUE(Shown(boxes).empty());
+    EXPECT_TRUE(Shown(Dialogs()).empty());
     EXPECT_EQ(Read("game/readme.txt"), "edited");
     EXPECT_EQ(Read("game/sub/file.txt"), "nested");
 }
@@ -269,7 +271,7 @@ TEST_F(PackageAccess, StartPageAndTheSystemLibrary) {
     int32_t start, end;
     EXPECT_TRUE(access.Document().FindPage("_system", "_init", start, end));
     EXPECT_FALSE(access.Document().BookExists("other"));
-    EXPECT_TRUE(Shown(boxes).empty()) << "the caller reports a missing library";
+    EXPECT_TRUE(Shown(Dialogs()).empty()) << "the caller reports a missing library";
 }
 
 TEST_F(PackageAccess, ResolveFileLooksInTheDataDirectoryThenBesideThePackage) {
@@ -330,8 +332,8 @@ TEST_F(PackageAccess, InterruptingCallsRestoreTheWaitAndTheStackHasALimit) {
 
     // Runaway recursion ends the game instead of eating the memory.
     for (size_t i = 0; i < TVeltoAccessControl::kMaxCallDepth; ++i) access.Call("B", "P");
-    EXPECT_TRUE(Shown(boxes).empty());
-    EXPECT_FALSE(app->Terminated());
+    EXPECT_TRUE(Shown(Dialogs()).empty());
+    EXPECT_FALSE(platform_->backend.Events().Terminated());
     access.commandIndex = 4;
     access.Call("X", "Y");
     access.InterruptCall("X", "Y");
@@ -340,6 +342,6 @@ TEST_F(PackageAccess, InterruptingCallsRestoreTheWaitAndTheStackHasALimit) {
     EXPECT_TRUE(access.Stack().Frame.empty());
     const std::string overflow =
         "error ok " + Cp932("スタックオーバーフローです。\nサブルーチンコールが深すぎます。");
-    EXPECT_EQ(Shown(boxes), (Boxes{overflow, overflow}));
+    EXPECT_EQ(Shown(Dialogs()), (Boxes{overflow, overflow}));
     EXPECT_TRUE(EndedWithError());
 }

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "common/test_boxes.h"
 #include "common/test_files.h"
 #include "common/test_package.h"
+#include "common/test_platform.h"
 
 namespace fs = std::filesystem;
 using namespace storage;
@@ -131,7 +131,8 @@ TEST_F(LinkArchive, RefusesDirectoriesThatDoNotFitTheFile) {
 }
 
 TEST_F(LinkArchive, DamagedCompressedEntriesFailWithOneMessage) {
-    platform::ScopedMessageRecorder boxes;
+    testkit::ScopedPlatform host;
+    platform::HeadlessDialogs& boxes = host.boxes;
     auto failsOnce = [&](LinkReader& reader, int32_t index) {
         boxes.Clear();
         return !ReadEntry(reader, index).first && Shown(boxes) == kInflateFailed;
@@ -189,7 +190,9 @@ TEST_F(LinkArchive, InflatedSizeIsBoundedByDeflatesRatio) {
     EXPECT_TRUE(ok) << "stored in " << stream.size() << " bytes";
     EXPECT_TRUE(bytes == zeros);
 
-    platform::ScopedMessageRecorder boxes;
+    testkit::ScopedPlatform host;
+
+    platform::HeadlessDialogs& boxes = host.boxes;
     LinkMemoryStream limited;
     ASSERT_TRUE(Link_Seek(&reader, 0));
     EXPECT_TRUE(Link_InflateWithin(&limited, &reader, zeros.size()));

@@ -4,9 +4,7 @@
 
 #include "common/test_files.h"
 #include "common/test_package.h"
-#include "platform/app.h"
-#include "platform/dialogs.h"
-#include "platform/headless.h"
+#include "common/test_platform.h"
 #include "storage/Velto_access.h"
 
 namespace fs = std::filesystem;
@@ -30,13 +28,11 @@ class Pictures : public testkit::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        platform::SetApp(&app_);
         access_ = std::make_unique<storage::TVeltoAccessControl>();
         access_->pluginDirectory = Path("plugins/");
     }
     void TearDown() override {
         access_.reset();
-        platform::SetApp(nullptr);
         TempDirTest::TearDown();
     }
 
@@ -46,8 +42,7 @@ protected:
         return picture;
     }
 
-    platform::HeadlessApplication app_;
-    platform::ScopedMessageRecorder boxes_;
+    testkit::ScopedPlatform platform_;
     std::unique_ptr<storage::TVeltoAccessControl> access_;
     bool loaded_ = false;
 };
@@ -84,7 +79,7 @@ TEST_F(Pictures, EveryFormatLoadsFromThePackageAndPngAlsoFromTheLibrary) {
         graphics::TLasGraphic picture = Load(c.name);
         EXPECT_EQ(loaded_ ? picture.Width() : 0, c.width) << c.name;
     }
-    EXPECT_TRUE(boxes_.Records().empty());
+    EXPECT_TRUE(platform_.boxes.Records().empty());
 }
 
 TEST_F(Pictures, APlainScenarioFindsPicturesOnDiskDataDirectoryFirst) {

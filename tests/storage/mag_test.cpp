@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "common/test_boxes.h"
 #include "common/test_files.h"
 #include "common/test_pictures.h"
+#include "common/test_platform.h"
 
 using namespace storage;
 using namespace testkit;
@@ -78,7 +78,8 @@ class MagDecoder : public TempDirTest {};
 }  // namespace
 
 TEST_F(MagDecoder, TestPicturesDecodeLikeTheReference) {
-    platform::ScopedMessageRecorder boxes;
+    testkit::ScopedPlatform host;
+    platform::HeadlessDialogs& boxes = host.boxes;
     for (const char* name : {"basn2c08_16c_32x32", "basn2c08_256c_32x32", "logo_16c_640x400",
                              "pal4_16c_128x64", "rgb24_256c_dither_128x64"}) {
         DecodedPicture bitmap;
@@ -231,7 +232,8 @@ TEST_F(MagDecoder, RejectsHostileFiles) {
 }
 
 TEST_F(MagDecoder, ReportsFilesThatFailToDecode) {
-    platform::ScopedMessageRecorder boxes;
+    testkit::ScopedPlatform host;
+    platform::HeadlessDialogs& boxes = host.boxes;
     const std::string logo = ReadFile(kMagDir + "logo_16c_640x400.mag");
     const std::string cut = Write("cut.mag", logo.substr(0, logo.size() - 10));
     const std::string notMag = Write("not.mag", "BM not a MAG at all \x1A" + std::string(40, '\0'));

@@ -1,0 +1,167 @@
+// The platform seam through its headless backend: what every part of the
+// player relies on, whichever backend is installed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "common/test_platform.h"
+
+using namespace platform;
+using testkit::ScopedPlatform;
+
+namespace {
+
+// Remembers what a window was told, as one line per event.
+struct EventLog : WindowSink {
+    void MouseDown(MouseButton button, int32_t x, int32_t y) override {
+        lines.push_back("down " + std::to_string(int(button)) + " " + std::to_string(x) + " " +
+                        std::to_string(y));
+    }
+    void MouseUp(MouseButton, int32_t, int32_t) override { lines.push_back("up"); }
+    void MouseMove(int32_t x, int32_t y) override {
+        lines.push_back("move " + std::to_string(x) + " " + std::to_string(y));
+    }
+    void Moved(int32_t left, int32_t top) override {
+        lines.push_back("moved " + std::to_string(left) + " " + std::to_string(top));
+    }
+    void CloseRequested() override { lines.push_back("close"); }
+    std::vector<std::string> lines;
+};
+
+using Lines = std::vector<std::string>;
+using Kind = WindowEvent::Kind;
+
+}  // namespace
+
+TEST(MessageBoxes, AnswersFromTheQueueThenByDefault) {
+    ScopedPlatform host;
+    HeadlessDialogs& boxes = host.boxes;
+    boxes.QueueAnswer(MessageAnswer::No);
+    boxes.QueueAnswer(MessageAnswer::Yes);  // does not fit an Abort/Ignore box
+    EXPECT_EQ(ShowMessage(MessageKind::Warning, MessageButtons::YesNo, "q1"), MessageAnswer::No);
+    EXPECT_EQ(ShowMessage(MessageKind::Error, MessageButtons::AbortIgnore, "q2"),
+              MessageAnswer::Ignore);
+    EXPECT_EQ(ShowMessage(MessageKind::Warning, MessageButtons::YesNo, "q3"), MessageAnswer::Yes);
+    EXPECT_EQ(ShowMessage(MessageKind::Plain, MessageButtons::Ok, "q4"), MessageAnswer::Ok);
+    ASSERT_EQ(boxes.Records().size(), 4u);
+    EXPECT_EQ(boxes.Records()[1].answer, MessageAnswer::Ignore);
+
+    boxes.QueueInput("typed");
+    boxes.QueueInput(std::nullopt);
+    EXPECT_EQ(InputBox("caption", "prompt", "old"), "typed");
+    EXPECT_EQ(InputBox("caption", "prompt", "old"), "old") << "cancelled";
+    EXPECT_EQ(InputBox("caption", "prompt", "old"), "old") << "nothing queued: cancelled";
+}
+
+TEST(MessageBoxes, LogLineIsUtf8WithEscapes) {
+    // "０で除算しました" in CP932, with CR LF and a backslash.
+    MessageRecord record{MessageKind::Plain, MessageButtons::AbortIgnore, "a\\b\r\n\x82O\x82\xC5",
+                         MessageAnswer::Abort};
+    EXPECT_EQ(FormatMessageRecord(record), "plain abortignore abort a\\\\b\\r\\n０で");
+    MessageAnswer parsed;
+    ASSERT_TRUE(ParseAnswer("ignore", parsed));
+    EXPECT_EQ(parsed, MessageAnswer::Ignore);
+    EXPECT_FALSE(ParseAnswer("Ignore", parsed));
+}
+
+// While a box is open, clicks and close requests meant for the game's
+// windows go nowhere, also after it closes; moves still arrive.
+TEST(MessageBoxes, AnOpenBoxHoldsTheInput) {
+    ScopedPlatform host;
+    EventLog game, dialog;
+    std::unique_ptr<Window> gameWindow = Windows().Create(game, {});
+    std::unique_ptr<Window> dialogWindow = Windows().Create(dialog, {.dialog = true});
+    host.boxes.whileOpen = [&] {
+        host.backend.Post(*gameWindow, {Kind::MouseDown, MouseButton::Left, 5, 6});
+        host.backend.Post(*gameWindow, {Kind::Close});
+        host.backend.Post(*gameWindow, {Kind::Moved, MouseButton::Left, 30, 40});
+        host.backend.Post(*dialogWindow, {Kind::MouseDown, MouseButton::Left, 1, 2});
+    };
+    ShowMessage(MessageKind::Plain, MessageButtons::Ok, "busy");
+    EXPECT_EQ(game.lines, Lines{"moved 30 40"});
+    EXPECT_EQ(gameWindow->Left(), 30);
+    EXPECT_EQ(dialog.lines, Lines{"down 0 1 2"});
+
+    host.boxes.whileOpen = nullptr;
+    host.backend.Post(*gameWindow, {Kind::MouseDown, MouseButton::Right, 7, 8});
+    Events().ProcessMessages();
+    EXPECT_EQ(game.lines.back(), "down 1 7 8") << "the game has the input again";
+}
+
+TEST(Windows, KeepTheirStateAndCutUploadsToTheirSize) {
+    ScopedPlatform host;
+    EventLog log;
+    std::unique_ptr<Window> created = Windows().Create(log, {.toolWindow = true});
+    auto& window = static_cast<HeadlessWindow&>(*created);
+    EXPECT_FALSE(window.Visible());
+    EXPECT_TRUE(window.Style().toolWindow);
+    window.SetCaption("\x83Q\x81[\x83\x80");  // CP932 stays as given
+    window.SetClientSize(4, 3);
+    window.Move(-10, 20);
+    window.SetVisible(true);
+    EXPECT_EQ(window.Caption(), "\x83Q\x81[\x83\x80");
+    EXPECT_EQ(window.ClientWidth() * 10 + window.ClientHeight(), 43);
+    EXPECT_EQ(log.lines, Lines{"moved -10 20"}) << "the program's own move is reported at once";
+
+    const uint32_t block[] = {1, 2, 3, 4, 5, 6};  // 3 x 2
+    window.Upload(block, 3, 2, 3, 2, 2);          // only (2,2) and (3,2) are inside
+    window.Upload(block, 3, 2, 3, -2, -1);        // only (0,0) from 6
+    window.Upload(block, 3, 2, 3, INT32_MAX, 0);  // nowhere
+    EXPECT_EQ(window.Pixels(), (std::vector<uint32_t>{6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2}));
+
+    // Events for a window that is gone are dropped.
+    host.backend.Post(window, {Kind::MouseMove, MouseButton::Left, 1, 1});
+    created.reset();
+    Events().ProcessMessages();
+    EXPECT_EQ(log.lines.size(), 1u);
+}
+
+TEST(Events, TimersFireFromProcessMessagesWithoutMakingUpMissedTicks) {
+    ScopedPlatform host(0xFFFFFF00u);  // across the wrap
+    VirtualClock& clock = host.backend.Virtual();
+    std::vector<uint32_t> fired;
+    Events().StartTimer(200, [&] { fired.push_back(TickCount() - 0xFFFFFF00u); });
+    Events().StartTimer(1000, [] { Events().Terminate(3); });
+    Events().StopTimer(Events().StartTimer(100, [&] { fired.push_back(0); }));
+
+    Events().WaitUntil(0xFFFFFF00u + 150);
+    EXPECT_EQ(clock.TickCount(), 0xFFFFFF00u + 150) << "the wait's own deadline came first";
+    Events().Wait();
+    EXPECT_EQ(clock.TickCount(), 0xFFFFFF00u + 200) << "then the timer's";
+    Events().ProcessMessages();
+    clock.Advance(650);  // a handler kept the loop busy
+    Events().ProcessMessages();
+    Events().Wait();
+    Events().ProcessMessages();
+    // At the same tick the older timer fires first.
+    EXPECT_EQ(fired, (std::vector<uint32_t>{200, 850, 1000}));
+    EXPECT_TRUE(Events().Terminated());
+    EXPECT_EQ(Events().ExitStatus(), 3);
+
+    Events().Terminate(0);
+    EXPECT_EQ(Events().ExitStatus(), 3) << "the first request's status stands";
+}
+
+// A wait on the real clock sleeps in the system; a wake-up from another
+// thread (the audio thread's "finished") ends it at once.
+TEST(Events, AWakeUpFromAnotherThreadEndsAWait) {
+    ScopedPlatform host(ScopedPlatform::Clock::Real);
+    const auto begin = std::chrono::steady_clock::now();
+    std::thread waker([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Events().Wake();
+    });
+    Events().WaitUntil(TickCount() + 60'000);
+    const auto waited = std::chrono::steady_clock::now() - begin;
+    waker.join();
+    EXPECT_LT(waited, std::chrono::seconds(5)) << "woken, not timed out";
+
+    // A wake-up with nobody waiting ends the next wait.
+    Events().Wake();
+    Events().WaitUntil(TickCount() + 60'000);
+}
+
+TEST(Backend, UsingThePlatformWithoutOneIsAProgrammingError) {
+    EXPECT_DEATH(TickCount(), "before a backend is installed");
+}
