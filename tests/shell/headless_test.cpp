@@ -2,6 +2,9 @@
 // variable dumps are what a game author's regression test would check.
 #include "shell/Headless.h"
 
+#include "graphics/Las_scrn.h"
+#include "shell/Rtm_run.h"
+
 #include <gtest/gtest.h>
 
 #include "common/test_files.h"
@@ -249,4 +252,54 @@ TEST_F(Headless, OpeningFailuresAndRunawayScenarios) {
     EXPECT_EQ(run.trace, Lines{"200 b/p#0 @rem"}) << "no system page without the library";
     EXPECT_EQ(run.messages.back(),
               "error ok ok Veltoライブラリが開けません\\r\\nCan't open - \"veltort3.vlb\"");
+}
+
+// MainTimer keeps ticking while a handler waits in a nested event loop (a
+// dialog, an effect's frames) and while events are processed between two
+// steps; those ticks must not start a step of their own.
+TEST_F(Headless, TicksDuringNestedWaitsRunNoStep) {
+    std::string game = Game(R"(<Page="p">
+StringInput.StringVar=$name$
+@StringInput
+@rem
+@rem
+@rem
+<Page End>
+)",
+                            "Title=入れ子\n");
+    Write("game.cfg", "MainForm.Left=33\r\nMainForm.Top=44\r\n");
+    testkit::ScopedPlatform host;
+    shell::TfrmMain form;
+    bool nested = false;
+    Lines trace;
+    form.onCommand = [&](int32_t index, const scenario::TVeltoCommand&) {
+        trace.push_back(std::to_string(platform::TickCount()) + " #" + std::to_string(index) +
+                        (nested ? " nested" : ""));
+        if (index == 1) {
+            // A transition effect of nine 200 ms frames on the main window.
+            nested = true;
+            graphics::TLasScreen screen(8, 8);
+            screen.SetCanvas(&form.MainWindow());
+            screen.RunEffect(7, 0, 0, 0, 0);
+            nested = false;
+        } else if (index == 2) {
+            host.backend.Virtual().Advance(1000);  // a slow command: a tick comes due
+        }
+    };
+    form.betweenSteps = [&] { trace.push_back("|"); };
+    // The player takes a second to answer the input box.
+    host.boxes.whileOpen = [&] {
+        nested = true;
+        host.backend.Virtual().Advance(1000);
+        platform::Events().ProcessMessages();
+        nested = false;
+    };
+    std::string library = Path("veltort3.vlb");
+    EXPECT_EQ(shell::RunPlayer(form, {game, library, 1}), shell::kExitDone);
+    EXPECT_EQ(trace, (Lines{"200 #0", "|", "200 #0", "|", "1200 #1", "|", "3000 #2", "|",
+                            "4000 #3", "|"}));
+    EXPECT_EQ(form.MainWindow().Caption(), Cp932("入れ子"));
+    EXPECT_EQ(form.MainWindow().Left(), 33);
+    EXPECT_EQ(form.MainWindow().Top(), 44);
+    EXPECT_TRUE(form.MainWindow().Visible());
 }
