@@ -14,10 +14,6 @@ void InstallBackend(Backend* backend) {
     installed = backend;
 }
 
-bool BackendInstalled() {
-    return installed != nullptr;
-}
-
 Backend& CurrentBackend() {
     if (!installed) {
         std::fputs("orvanta3: internal error: the platform is used before a backend is installed\n",

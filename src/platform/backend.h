@@ -26,7 +26,6 @@ public:
 
 // Installs `backend` for everything that follows; nullptr uninstalls.
 void InstallBackend(Backend* backend);
-bool BackendInstalled();
 Backend& CurrentBackend();
 
 // The installed backend's managers.
