@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <stdexcept>
 
+#include "platform/cp932.h"
+
 namespace platform {
 namespace {
 
@@ -66,16 +68,8 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     while (!cp932.empty()) {
         cp932.remove_prefix(FromCp932().Convert(cp932, out));
         if (cp932.empty()) break;
-        // The rejected sequence: a lead byte takes its trail byte along unless
-        // the trail is ASCII, which then stands for itself.
-        size_t skip = 1;
-        auto lead = static_cast<unsigned char>(cp932[0]);
-        if (IsCp932LeadByte(lead) && cp932.size() >= 2 &&
-            static_cast<unsigned char>(cp932[1]) >= 0x80) {
-            skip = 2;
-        }
         out += "\xEF\xBF\xBD";
-        cp932.remove_prefix(skip);
+        cp932.remove_prefix(Cp932BrokenCharLength(cp932));
     }
     return out;
 }

@@ -14,9 +14,4 @@ std::string Cp932ToUtf8(std::string_view cp932);
 // Characters CP932 cannot represent become "?"; invalid UTF-8 too.
 std::string Utf8ToCp932(std::string_view utf8);
 
-// First byte of a two-byte CP932 character.
-inline bool IsCp932LeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 }  // namespace platform
