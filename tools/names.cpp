@@ -1,9 +1,8 @@
 #include "names.h"
 
-#include <fnmatch.h>
-
 #include <algorithm>
 
+#include "platform/ascii.h"
 #include "platform/encoding.h"
 #include "storage/Link_arc.h"
 
@@ -102,22 +101,10 @@ std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryNam
     return parts;
 }
 
-std::string LookupKey(std::string_view entryName) {
-    std::string key(entryName);
-    for (char& c : key) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return key;
-}
-
 bool MatchesPattern(const std::string& pattern, const std::string& displayName) {
     std::string baseName = displayName.substr(displayName.rfind('/') + 1);
-    return fnmatch(pattern.c_str(), displayName.c_str(), FNM_CASEFOLD) == 0 ||
-           fnmatch(pattern.c_str(), baseName.c_str(), FNM_CASEFOLD) == 0;
-}
-
-bool HasPngExtension(std::string_view name) {
-    return name.size() >= 4 && LookupKey(name.substr(name.size() - 4)) == ".PNG";
+    return platform::MatchesGlobIgnoringAsciiCase(pattern, displayName) ||
+           platform::MatchesGlobIgnoringAsciiCase(pattern, baseName);
 }
 
 }  // namespace vp3tool

@@ -26,14 +26,8 @@ std::string DisplayName(std::string_view entryName);
 std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryName,
                                                        std::string* why);
 
-// The key under which the archive reader finds a name: every byte a-z upper-cased.
-std::string LookupKey(std::string_view entryName);
-
 // Whether an --extract pattern (a shell glob, letter case ignored) matches the
 // display name or its last part.
 bool MatchesPattern(const std::string& pattern, const std::string& displayName);
-
-// Pictures the player decodes straight from the package, so they are never compressed.
-bool HasPngExtension(std::string_view name);
 
 }  // namespace vp3tool

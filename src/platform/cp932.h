@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/ascii.h"
+
 namespace platform {
 
 // First byte of a two-byte character.
@@ -51,7 +53,7 @@ inline std::string Cp932UpperCase(std::string_view text) {
     std::string upper(text);
     for (size_t i = 0; i < upper.size();) {
         size_t length = Cp932CharLength(std::string_view(upper).substr(i));
-        if (length == 1 && upper[i] >= 'a' && upper[i] <= 'z') upper[i] -= 'a' - 'A';
+        if (length == 1) upper[i] = AsciiUpper(upper[i]);
         i += length;
     }
     return upper;

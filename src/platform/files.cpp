@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/ascii.h"
 #include "platform/cp932.h"
 #include "platform/encoding.h"
 
@@ -138,24 +139,13 @@ std::optional<std::string> SafeRelativePath(std::string_view cp932Name) {
 
 namespace {
 
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-        if (x != y) return false;
-    }
-    return true;
-}
-
 std::optional<std::string> FindEntryIgnoringCase(const std::string& directory,
                                                  std::string_view name) {
     DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
     if (!dir) return std::nullopt;
     std::optional<std::string> found;
     while (dirent* entry = ::readdir(dir)) {
-        if (SameNameIgnoringCase(entry->d_name, name)) {
+        if (EqualIgnoringAsciiCase(entry->d_name, name)) {
             found = entry->d_name;
             break;
         }

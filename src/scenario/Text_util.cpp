@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/ascii.h"
 #include "platform/cp932.h"
 
 namespace scenario {
@@ -105,13 +106,7 @@ bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
         // A two-byte character matches only itself: its trail byte may look
         // like an ASCII letter.
         if (length == 2 && a.compare(i, 2, b, i, 2) != 0) return false;
-        if (length == 1) {
-            unsigned char x = a[i];
-            unsigned char y = b[i];
-            if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-            if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-            if (x != y) return false;
-        }
+        if (length == 1 && platform::AsciiLower(a[i]) != platform::AsciiLower(b[i])) return false;
         i += length;
     }
     return true;
