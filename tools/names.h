@@ -21,8 +21,9 @@ std::string PrintableText(std::string_view cp932);
 std::string DisplayName(std::string_view entryName);
 
 // The folders and the file name (UTF-8) that an entry is extracted to below a
-// directory, or nothing, with the reason in `why`, when the name would lead
-// anywhere but below it.
+// directory, split as the player splits it, or nothing, with the reason in
+// `why`, when the name would lead anywhere but below it or holds control
+// characters.
 std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryName,
                                                        std::string* why);
 

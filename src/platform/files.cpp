@@ -113,9 +113,19 @@ std::string ReplaceExtension(const std::string& path, std::string_view extension
     return result.append(extension);
 }
 
-std::optional<std::string> SafeRelativePath(std::string_view cp932Name) {
-    if (cp932Name.empty() || cp932Name[0] == '\\' || cp932Name[0] == '/') return std::nullopt;
-    if (cp932Name.size() >= 2 && cp932Name[1] == ':') return std::nullopt;
+namespace {
+
+std::optional<std::string> Refuse(UnsafePath reason, UnsafePath* why) {
+    if (why) *why = reason;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> SafeRelativePath(std::string_view cp932Name, UnsafePath* why) {
+    if (cp932Name.empty()) return Refuse(UnsafePath::Empty, why);
+    if (cp932Name[0] == '\\' || cp932Name[0] == '/') return Refuse(UnsafePath::Absolute, why);
+    if (cp932Name.size() >= 2 && cp932Name[1] == ':') return Refuse(UnsafePath::DriveLetter, why);
     std::string relative;
     size_t start = 0;
     while (start <= cp932Name.size()) {
@@ -126,14 +136,14 @@ std::optional<std::string> SafeRelativePath(std::string_view cp932Name) {
             end += Cp932PathCharLength(cp932Name.substr(end));
         }
         std::string_view part = cp932Name.substr(start, end - start);
-        if (part == "..") return std::nullopt;
+        if (part == "..") return Refuse(UnsafePath::ParentFolder, why);
         if (!part.empty() && part != ".") {
             if (!relative.empty()) relative += '/';
             relative += Cp932ToUtf8(part);
         }
         start = end + 1;
     }
-    if (relative.empty()) return std::nullopt;
+    if (relative.empty()) return Refuse(UnsafePath::Empty, why);
     return relative;
 }
 
