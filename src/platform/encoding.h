@@ -7,6 +7,11 @@
 
 namespace platform {
 
+// Whether iconv converts CP932 to UTF-8 and back; when it does not, `problem`
+// says what is missing in one line. The conversions below work either way,
+// without iconv with every character outside ASCII as U+FFFD or "?".
+bool CheckTextEncoding(std::string& problem);
+
 // Invalid or unmapped byte sequences become U+FFFD; a lead byte whose trail
 // byte is ASCII yields U+FFFD and the ASCII character is kept.
 std::string Cp932ToUtf8(std::string_view cp932);

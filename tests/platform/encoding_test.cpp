@@ -30,6 +30,8 @@ void ExpectLikeReference(Convert convert, const char* input, const char* referen
 }  // namespace
 
 TEST(Encoding, RealJapaneseTextConvertsBothWays) {
+    std::string problem;
+    ASSERT_TRUE(platform::CheckTextEncoding(problem)) << problem;
     const std::string data = std::string(ORV_TEST_DATA) + "/shift_jis/";
     std::string sjis = testkit::ReadFile(data + "cpython-shift_jis.txt");
     std::string utf8 = testkit::ReadFile(data + "cpython-shift_jis-utf8.txt");
