@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,7 +47,9 @@ public:
     void CloseLibrary();
 
     // A file of the game on disk: the data directory first, then the
-    // package's directory. kNoEntry when it is in neither.
+    // package's directory. Nothing when it is in neither.
+    std::optional<std::string> FindGameFile(std::string_view name);
+    // The same as the commands take it: kNoEntry when it is in neither.
     std::string ResolveFile(std::string_view name);
 
     // A picture the scenario names: from the package, else from disk, and a
@@ -99,6 +102,7 @@ private:
     bool RoomForCall();
     bool LoadPngFromArchive(std::string_view name, graphics::TLasGraphic& graphic,
                             LinkReader& archive);
+    bool LoadPngFromDisk(std::string_view name, graphics::TLasGraphic& graphic);
 
     LinkReader package_;
     LinkReader library_;

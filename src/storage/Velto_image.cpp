@@ -55,7 +55,7 @@ bool LoadPictureFile(const std::string& path, graphics::TLasGraphic& graphic,
 bool TVeltoAccessControl::LoadImage(std::string_view name, graphics::TLasGraphic& graphic) {
     if (platform::HasExtension(name, ".png")) {
         bool loaded = package_.file ? LoadPngFromArchive(name, graphic, package_)
-                                    : graphic.LoadPngFile(ResolveFile(name));
+                                    : LoadPngFromDisk(name, graphic);
         if (!loaded && library_.file) loaded = LoadPngFromArchive(name, graphic, library_);
         return loaded;
     }
@@ -86,6 +86,11 @@ bool TVeltoAccessControl::LoadPngFromArchive(std::string_view name, graphics::TL
     return loaded;
 }
 
+bool TVeltoAccessControl::LoadPngFromDisk(std::string_view name, graphics::TLasGraphic& graphic) {
+    std::optional<std::string> path = FindGameFile(name);
+    return path && graphic.LoadPngFile(*path);
+}
+
 bool TVeltoAccessControl::LoadBitmapFromArchive(std::string_view name, DecodedPicture& bitmap,
                                                 LinkReader& archive) {
     LinkMemoryStream stream;
@@ -97,9 +102,9 @@ bool TVeltoAccessControl::LoadBitmapFromArchive(std::string_view name, DecodedPi
 }
 
 bool TVeltoAccessControl::LoadBitmapFromFile(std::string_view name, DecodedPicture& bitmap) {
-    std::string path = ResolveFile(name);
-    if (path == kNoEntry) return false;
-    return DecodePictureFile(path, bitmap, [this]() -> TSusiePlugIn& {
+    std::optional<std::string> path = FindGameFile(name);
+    if (!path) return false;
+    return DecodePictureFile(*path, bitmap, [this]() -> TSusiePlugIn& {
         SetSusieActive(true);
         return susie_;
     });
