@@ -44,15 +44,15 @@ int HexDigit(char c) {
 
 std::optional<int32_t> ParseHex(std::string_view digits) {
     if (digits.empty()) return std::nullopt;
-    uint64_t value = 0;
+    int64_t value = 0;
     for (char c : digits) {
         int d = HexDigit(c);
         if (d < 0) return std::nullopt;
         value = value * 16 + d;
-        if (value > 0xFFFFFFFFu) return std::nullopt;
+        // A value, not a bit pattern: "$FFFFFFFF" is too large, not -1.
+        if (value > INT32_MAX) return std::nullopt;
     }
-    // Hexadecimal text names a bit pattern: "$FFFFFFFF" is -1.
-    return static_cast<int32_t>(static_cast<uint32_t>(value));
+    return static_cast<int32_t>(value);
 }
 
 std::optional<int32_t> ParseDecimal(std::string_view text) {
