@@ -13,6 +13,7 @@
 
 #include "graphics/Las_grf.h"
 #include "graphics/Lay_ctrl.h"
+#include "graphics/Pic_source.h"
 #include "scenario/Cmdctrl3.h"
 #include "scenario/Var_ctrl.h"
 #include "scenario/Velto_file.h"
@@ -27,14 +28,14 @@ namespace storage {
 // What ResolveFile answers for a file that is nowhere on disk.
 inline constexpr std::string_view kNoEntry = "No Entry";
 
-class TVeltoAccessControl {
+class TVeltoAccessControl : public graphics::TPictureSource {
 public:
     // Calls nested deeper than this end the game with a message instead of
     // growing the stack without bound.
     static constexpr size_t kMaxCallDepth = 10000;
 
     TVeltoAccessControl();
-    ~TVeltoAccessControl();
+    ~TVeltoAccessControl() override;
     TVeltoAccessControl(const TVeltoAccessControl&) = delete;
     TVeltoAccessControl& operator=(const TVeltoAccessControl&) = delete;
 
@@ -54,7 +55,7 @@ public:
 
     // A picture the scenario names: from the package, else from disk, and a
     // PNG missing from both from the system library. False when none loads.
-    bool LoadImage(std::string_view name, graphics::TLasGraphic& graphic);
+    bool LoadImage(std::string_view name, graphics::TLasGraphic& graphic) override;
     bool LoadBitmapFromArchive(std::string_view name, DecodedPicture& bitmap, LinkReader& archive);
     bool LoadBitmapFromFile(std::string_view name, DecodedPicture& bitmap);
     // Loads the image plug-ins from pluginDirectory, or unloads them.
