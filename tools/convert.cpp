@@ -1,5 +1,6 @@
 // vp3tool convert: any picture the player can show, written as a PNG.
 #include "graphics/Png_write.h"
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "storage/Image_load.h"
 #include "vp3tool.h"
@@ -23,7 +24,7 @@ int Convert(const Arguments& args) {
         }
     }
     if (output.empty()) return UsageError("convert needs IN and OUT.png");
-    if (!storage::HasExtension(output, ".png")) return UsageError("OUT must end in .png");
+    if (!platform::HasExtension(output, ".png")) return UsageError("OUT must end in .png");
     if (!platform::FileExists(input)) {
         ReportError(input, "no such file");
         return kExitBadInput;

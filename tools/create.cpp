@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "names.h"
+#include "platform/ascii.h"
 #include "vp3tool.h"
 
 namespace vp3tool {
@@ -138,13 +139,14 @@ bool CollectInput(const std::string& input, const fs::path& output, std::vector<
 }
 
 // Sorted, so that the same inputs always make the same package; names the
-// reader would not tell apart are refused, since it only ever finds the first.
+// reader would not tell apart (it upper-cases a-z in every byte) are refused,
+// since it only ever finds the first.
 bool SortAndCheckNames(std::vector<Source>& sources) {
     std::sort(sources.begin(), sources.end(),
               [](const Source& a, const Source& b) { return a.entryName < b.entryName; });
     std::unordered_map<std::string, const Source*> byKey;
     for (const Source& source : sources) {
-        auto [first, added] = byKey.emplace(LookupKey(source.entryName), &source);
+        auto [first, added] = byKey.emplace(platform::AsciiUpperCase(source.entryName), &source);
         if (!added) {
             ReportError(source.path.string(), "same entry name as " + first->second->path.string() +
                                                   " (letter case ignored)");
@@ -208,7 +210,7 @@ private:
 };
 
 bool IsPng(const Source& source, const std::vector<unsigned char>& firstChunk, size_t got) {
-    return HasPngExtension(source.displayName) ||
+    return platform::HasExtension(source.displayName, ".png") ||
            (got >= sizeof kPngSignature &&
             std::memcmp(firstChunk.data(), kPngSignature, sizeof kPngSignature) == 0);
 }

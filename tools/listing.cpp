@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "names.h"
+#include "platform/ascii.h"
 #include "vp3tool.h"
 
 namespace vp3tool {
@@ -44,7 +45,7 @@ bool VerifyEntry(Package& package, int32_t index) {
         return false;
     }
     if (!IsCompressed(entry)) return true;
-    if (HasPngExtension(entry.name)) {
+    if (platform::HasExtension(entry.name, ".png")) {
         package.ReportEntryError(index,
                                  "compressed PNG picture: the player reads pictures only "
                                  "when they are stored as they are");

@@ -1,10 +1,10 @@
 #include "names.h"
 
-#include <fnmatch.h>
-
 #include <algorithm>
 
+#include "platform/ascii.h"
 #include "platform/encoding.h"
+#include "platform/files.h"
 #include "storage/Link_arc.h"
 
 namespace vp3tool {
@@ -15,10 +15,6 @@ constexpr size_t kMaxNameBytes = storage::kLinkNameSize - 1;  // the record keep
 bool IsControlCharacter(char c) {
     auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte == 0x7F;
-}
-
-bool IsAsciiLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 std::string Replaced(std::string_view text, char from, char to) {
@@ -35,6 +31,20 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     }
     parts.push_back(text.substr(start));
     return parts;
+}
+
+std::string ProblemText(platform::UnsafePath problem) {
+    switch (problem) {
+        case platform::UnsafePath::Empty:
+            return "empty name";
+        case platform::UnsafePath::Absolute:
+            return "absolute path";
+        case platform::UnsafePath::DriveLetter:
+            return "drive letter";
+        case platform::UnsafePath::ParentFolder:
+            break;
+    }
+    return "\"..\" path component";
 }
 
 }  // namespace
@@ -78,46 +88,19 @@ std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryNam
         *why = "control characters in the name";
         return std::nullopt;
     }
-    // Converted first: in CP932 a "\" byte may be the second half of a character.
-    std::string path = DisplayName(entryName);
-    if (path.empty()) {
-        *why = "empty name";
+    platform::UnsafePath problem;
+    std::optional<std::string> path = platform::SafeRelativePath(entryName, &problem);
+    if (!path) {
+        *why = ProblemText(problem);
         return std::nullopt;
     }
-    if (path.front() == '/') {
-        *why = "absolute path";
-        return std::nullopt;
-    }
-    std::vector<std::string> parts = Split(path, '/');
-    if (parts.front().size() >= 2 && IsAsciiLetter(parts.front()[0]) && parts.front()[1] == ':') {
-        *why = "drive letter";
-        return std::nullopt;
-    }
-    for (const std::string& part : parts) {
-        if (part.empty() || part == "." || part == "..") {
-            *why = "empty, \".\" or \"..\" path component";
-            return std::nullopt;
-        }
-    }
-    return parts;
-}
-
-std::string LookupKey(std::string_view entryName) {
-    std::string key(entryName);
-    for (char& c : key) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
-    return key;
+    return Split(*path, '/');
 }
 
 bool MatchesPattern(const std::string& pattern, const std::string& displayName) {
     std::string baseName = displayName.substr(displayName.rfind('/') + 1);
-    return fnmatch(pattern.c_str(), displayName.c_str(), FNM_CASEFOLD) == 0 ||
-           fnmatch(pattern.c_str(), baseName.c_str(), FNM_CASEFOLD) == 0;
-}
-
-bool HasPngExtension(std::string_view name) {
-    return name.size() >= 4 && LookupKey(name.substr(name.size() - 4)) == ".PNG";
+    return platform::MatchesGlobIgnoringAsciiCase(pattern, displayName) ||
+           platform::MatchesGlobIgnoringAsciiCase(pattern, baseName);
 }
 
 }  // namespace vp3tool

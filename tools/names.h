@@ -21,19 +21,14 @@ std::string PrintableText(std::string_view cp932);
 std::string DisplayName(std::string_view entryName);
 
 // The folders and the file name (UTF-8) that an entry is extracted to below a
-// directory, or nothing, with the reason in `why`, when the name would lead
-// anywhere but below it.
+// directory, split as the player splits it, or nothing, with the reason in
+// `why`, when the name would lead anywhere but below it or holds control
+// characters.
 std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryName,
                                                        std::string* why);
-
-// The key under which the archive reader finds a name: every byte a-z upper-cased.
-std::string LookupKey(std::string_view entryName);
 
 // Whether an --extract pattern (a shell glob, letter case ignored) matches the
 // display name or its last part.
 bool MatchesPattern(const std::string& pattern, const std::string& displayName);
-
-// Pictures the player decodes straight from the package, so they are never compressed.
-bool HasPngExtension(std::string_view name);
 
 }  // namespace vp3tool

@@ -44,11 +44,12 @@ vp3tool list PKG
 
 vp3tool extract PKG DIR [NAME...]
     Writes the entries, decompressed, to files below DIR (made if missing), or only
-    the entries NAME (UTF-8, "/" or "\" between folders, letter case ignored). An
-    entry whose name is empty, absolute, starts with a drive letter, or has an
-    empty, "." or ".." component is refused; symbolic links already in DIR are
-    never followed. A refused or unreadable entry is reported and the others are
-    still written; a file left half written is removed.
+    the entries NAME (UTF-8, "/" or "\" between folders, letter case ignored).
+    Names are split into folders as the player splits them, empty and "." parts
+    left out. An entry whose name is empty, absolute, starts with a drive letter,
+    has a ".." component or control characters is refused; symbolic links
+    already in DIR are never followed. A refused or unreadable entry is reported
+    and the others are still written; a file left half written is removed.
 
 vp3tool verify PKG
     Checks the directory and every entry: the name is safe to extract, no earlier

@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <csetjmp>
 #include <cstring>
 #include <memory>
+
+#include "platform/ascii.h"
 
 namespace graphics {
 
@@ -192,13 +193,6 @@ bool DecodePng(png_structp png, png_infop info, DecodedPng& out) {
     return true;
 }
 
-bool HasPngExtension(const std::string& path) {
-    if (path.size() < 4) return false;
-    std::string extension = path.substr(path.size() - 4);
-    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".png";
-}
-
 }  // namespace
 
 TLasGraphic::TLasGraphic() {
@@ -241,7 +235,7 @@ void TLasGraphic::LoadFromGraphic(int32_t width, int32_t height, const uint32_t*
 }
 
 bool TLasGraphic::LoadPngFile(const std::string& path) {
-    if (!HasPngExtension(path)) return false;
+    if (!platform::HasExtension(path, ".png")) return false;
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
     bool loaded = LoadPngFromFile(file, UINT64_MAX);

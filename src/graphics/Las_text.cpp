@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "graphics/Las_grf.h"
-#include "platform/encoding.h"
+#include "platform/cp932.h"
 #include "platform/fonts.h"
 #include "scenario/Text_util.h"
 
@@ -93,11 +93,6 @@ int32_t AddToSize(int32_t size, int32_t delta) {
                                                     std::numeric_limits<int32_t>::max()));
 }
 
-size_t CharLength(std::string_view text) {
-    bool pair = platform::IsCp932LeadByte(static_cast<unsigned char>(text[0])) && text.size() > 1;
-    return pair ? 2 : 1;
-}
-
 platform::FontStyle StyleOf(const TTextFont& font) {
     return {font.Name, font.Size, font.Bold, font.Italic};
 }
@@ -138,7 +133,7 @@ public:
                 StartSegment(text);
                 continue;
             }
-            size_t length = CharLength(text);
+            size_t length = platform::Cp932CharLength(text);
             int32_t right = penX_ + segmentWidth_ + Measure(text.substr(0, length));
             Reveal(kCharacter, right);
             if (right > maxWidth_ && lineHasCharacter) {

@@ -2,12 +2,12 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
-#include <fnmatch.h>
 #include <malloc.h>
 
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 
 namespace platform {
@@ -19,7 +19,7 @@ std::vector<std::string> FindLibraries(const std::string& mask) {
     DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
     if (!dir) return names;
     while (dirent* entry = ::readdir(dir)) {
-        if (::fnmatch(pattern.c_str(), entry->d_name, FNM_CASEFOLD) == 0 &&
+        if (MatchesGlobIgnoringAsciiCase(pattern, entry->d_name) &&
             FileExists(directory + entry->d_name)) {
             names.push_back(entry->d_name);
         }

@@ -2,26 +2,41 @@
 
 #include <iconv.h>
 #include <cerrno>
-#include <stdexcept>
+
+#include "platform/cp932.h"
 
 namespace platform {
 namespace {
 
+// Length of the character (or broken sequence) at the front: the first byte
+// and the continuation bytes that follow it.
+size_t Utf8CharLength(std::string_view s) {
+    size_t n = 1;
+    while (n < s.size() && n < 4 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) ++n;
+    return n;
+}
+
+using CharLength = size_t (*)(std::string_view);
+
 // One converter per direction and thread; iconv_open is far too slow per call.
+// Without iconv's converter the player still runs: ASCII, which reads the same
+// in both encodings, stays, and every other character becomes `replacement`.
 class Converter {
 public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
-        }
+    Converter(const char* to, const char* from, CharLength charLength, std::string_view replacement)
+        : cd_(iconv_open(to, from)), charLength_(charLength), replacement_(replacement) {}
+    ~Converter() {
+        if (Usable()) iconv_close(cd_);
     }
-    ~Converter() { iconv_close(cd_); }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
+
+    bool Usable() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
 
     // Converts as much as it can; returns the number of input bytes consumed.
     // Stops at the first byte sequence iconv rejects.
     size_t Convert(std::string_view in, std::string& out) {
+        if (!Usable()) return KeepAscii(in, out);
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         char* src = const_cast<char*>(in.data());
         size_t srcLeft = in.size();
@@ -37,28 +52,47 @@ public:
     }
 
 private:
+    size_t KeepAscii(std::string_view in, std::string& out) const {
+        for (size_t i = 0; i < in.size();) {
+            if (static_cast<unsigned char>(in[i]) < 0x80) {
+                out += in[i++];
+            } else {
+                out += replacement_;
+                i += charLength_(in.substr(i));
+            }
+        }
+        return in.size();
+    }
+
     iconv_t cd_;
+    CharLength charLength_;
+    std::string_view replacement_;
 };
 
+constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";  // U+FFFD
+
 Converter& FromCp932() {
-    thread_local Converter converter("UTF-8", "CP932");
+    thread_local Converter converter("UTF-8", "CP932", Cp932CharLength, kReplacementCharacter);
     return converter;
 }
 
 Converter& ToCp932() {
-    thread_local Converter converter("CP932", "UTF-8");
+    thread_local Converter converter("CP932", "UTF-8", Utf8CharLength, "?");
     return converter;
 }
 
-// Length of the character (or broken sequence) at the front: the first byte
-// and the continuation bytes that follow it.
-size_t Utf8CharLength(std::string_view s) {
-    size_t n = 1;
-    while (n < s.size() && n < 4 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) ++n;
-    return n;
-}
-
 }  // namespace
+
+bool CheckTextEncoding(std::string& problem) {
+    std::string missing;
+    if (!FromCp932().Usable()) missing = "CP932 to UTF-8";
+    if (!ToCp932().Usable()) missing += missing.empty() ? "UTF-8 to CP932" : " or UTF-8 to CP932";
+    if (missing.empty()) return true;
+    problem = "iconv cannot convert " + missing +
+              " (are the C library's gconv modules installed?): Japanese text will show as "
+              "replacement characters";
+    return false;
+}
 
 std::string Cp932ToUtf8(std::string_view cp932) {
     std::string out;
@@ -66,16 +100,8 @@ std::string Cp932ToUtf8(std::string_view cp932) {
     while (!cp932.empty()) {
         cp932.remove_prefix(FromCp932().Convert(cp932, out));
         if (cp932.empty()) break;
-        // The rejected sequence: a lead byte takes its trail byte along unless
-        // the trail is ASCII, which then stands for itself.
-        size_t skip = 1;
-        auto lead = static_cast<unsigned char>(cp932[0]);
-        if (IsCp932LeadByte(lead) && cp932.size() >= 2 &&
-            static_cast<unsigned char>(cp932[1]) >= 0x80) {
-            skip = 2;
-        }
-        out += "\xEF\xBF\xBD";
-        cp932.remove_prefix(skip);
+        out += kReplacementCharacter;
+        cp932.remove_prefix(Cp932BrokenCharLength(cp932));
     }
     return out;
 }

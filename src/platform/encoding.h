@@ -7,16 +7,16 @@
 
 namespace platform {
 
+// Whether iconv converts CP932 to UTF-8 and back; when it does not, `problem`
+// says what is missing in one line. The conversions below work either way,
+// without iconv with every character outside ASCII as U+FFFD or "?".
+bool CheckTextEncoding(std::string& problem);
+
 // Invalid or unmapped byte sequences become U+FFFD; a lead byte whose trail
 // byte is ASCII yields U+FFFD and the ASCII character is kept.
 std::string Cp932ToUtf8(std::string_view cp932);
 
 // Characters CP932 cannot represent become "?"; invalid UTF-8 too.
 std::string Utf8ToCp932(std::string_view utf8);
-
-// First byte of a two-byte CP932 character.
-inline bool IsCp932LeadByte(unsigned char c) {
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 }  // namespace platform

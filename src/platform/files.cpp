@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/ascii.h"
+#include "platform/cp932.h"
 #include "platform/encoding.h"
 
 namespace platform {
@@ -113,54 +115,39 @@ std::string ReplaceExtension(const std::string& path, std::string_view extension
 
 namespace {
 
-// Second byte of a two-byte CP932 character.
-bool IsCp932TrailByte(unsigned char c) {
-    return c >= 0x40 && c <= 0xFC && c != 0x7F;
+std::optional<std::string> Refuse(UnsafePath reason, UnsafePath* why) {
+    if (why) *why = reason;
+    return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::string> SafeRelativePath(std::string_view cp932Name) {
-    if (cp932Name.empty() || cp932Name[0] == '\\' || cp932Name[0] == '/') return std::nullopt;
-    if (cp932Name.size() >= 2 && cp932Name[1] == ':') return std::nullopt;
+std::optional<std::string> SafeRelativePath(std::string_view cp932Name, UnsafePath* why) {
+    if (cp932Name.empty()) return Refuse(UnsafePath::Empty, why);
+    if (cp932Name[0] == '\\' || cp932Name[0] == '/') return Refuse(UnsafePath::Absolute, why);
+    if (cp932Name.size() >= 2 && cp932Name[1] == ':') return Refuse(UnsafePath::DriveLetter, why);
     std::string relative;
     size_t start = 0;
     while (start <= cp932Name.size()) {
-        // A separator is a backslash or "/" byte that is not the trail byte of a
-        // two-byte character (several kanji end in 0x5C). A lead byte takes only
-        // a byte that can be a trail: the conversion keeps a "/" after a lone
-        // lead byte, so it must split here too or ".." would slip through.
+        // A folder ends at a "\" or "/" that begins a character: a kanji
+        // ending in 0x5C does not split a name.
         size_t end = start;
         while (end < cp932Name.size() && cp932Name[end] != '\\' && cp932Name[end] != '/') {
-            bool pair = end + 1 < cp932Name.size() &&
-                        IsCp932LeadByte(static_cast<unsigned char>(cp932Name[end])) &&
-                        IsCp932TrailByte(static_cast<unsigned char>(cp932Name[end + 1]));
-            end += pair ? 2 : 1;
+            end += Cp932PathCharLength(cp932Name.substr(end));
         }
         std::string_view part = cp932Name.substr(start, end - start);
-        if (part == "..") return std::nullopt;
+        if (part == "..") return Refuse(UnsafePath::ParentFolder, why);
         if (!part.empty() && part != ".") {
             if (!relative.empty()) relative += '/';
             relative += Cp932ToUtf8(part);
         }
         start = end + 1;
     }
-    if (relative.empty()) return std::nullopt;
+    if (relative.empty()) return Refuse(UnsafePath::Empty, why);
     return relative;
 }
 
 namespace {
-
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-        if (x != y) return false;
-    }
-    return true;
-}
 
 std::optional<std::string> FindEntryIgnoringCase(const std::string& directory,
                                                  std::string_view name) {
@@ -168,7 +155,7 @@ std::optional<std::string> FindEntryIgnoringCase(const std::string& directory,
     if (!dir) return std::nullopt;
     std::optional<std::string> found;
     while (dirent* entry = ::readdir(dir)) {
-        if (SameNameIgnoringCase(entry->d_name, name)) {
+        if (EqualIgnoringAsciiCase(entry->d_name, name)) {
             found = entry->d_name;
             break;
         }

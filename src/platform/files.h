@@ -32,10 +32,14 @@ std::string DirectoryOf(const std::string& path);
 // by `extension`, or with `extension` appended when it has none.
 std::string ReplaceExtension(const std::string& path, std::string_view extension);
 
+// Why SafeRelativePath refuses a name.
+enum class UnsafePath { Empty, Absolute, DriveLetter, ParentFolder };
+
 // A package entry name or a file name from a scenario (CP932, "\" or "/"
-// between folders) as a relative UTF-8 path with "/". Nothing when it could
-// leave the folder it is taken under: absolute, a drive letter, "..".
-std::optional<std::string> SafeRelativePath(std::string_view cp932Name);
+// between folders) as a relative UTF-8 path with "/", without empty or "."
+// parts. Nothing, with the reason in `why` when asked, when it names no file
+// or could leave the folder it is taken under: absolute, a drive letter, "..".
+std::optional<std::string> SafeRelativePath(std::string_view cp932Name, UnsafePath* why = nullptr);
 
 // `base` + `relative` when that file exists; otherwise the first file whose
 // path matches ignoring the case of ASCII letters, folder by folder, since the

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/cp932.h"
 #include "platform/encoding.h"
 
 namespace platform {
@@ -43,12 +44,11 @@ struct Glyph {
     std::vector<InkRun> ink;
 };
 
-// Calls `visit` with each character; a lead byte takes the byte after it.
+// Calls `visit` with each character.
 template <typename Visit>
 void ForEachChar(std::string_view text, Visit visit) {
     while (!text.empty()) {
-        bool pair = IsCp932LeadByte(static_cast<unsigned char>(text[0])) && text.size() > 1;
-        size_t length = pair ? 2 : 1;
+        size_t length = Cp932CharLength(text);
         visit(text.substr(0, length));
         text.remove_prefix(length);
     }

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "platform/encoding.h"
+#include "platform/ascii.h"
+#include "platform/cp932.h"
 
 namespace scenario {
 
@@ -43,15 +44,15 @@ int HexDigit(char c) {
 
 std::optional<int32_t> ParseHex(std::string_view digits) {
     if (digits.empty()) return std::nullopt;
-    uint64_t value = 0;
+    int64_t value = 0;
     for (char c : digits) {
         int d = HexDigit(c);
         if (d < 0) return std::nullopt;
         value = value * 16 + d;
-        if (value > 0xFFFFFFFFu) return std::nullopt;
+        // A value, not a bit pattern: "$FFFFFFFF" is too large, not -1.
+        if (value > INT32_MAX) return std::nullopt;
     }
-    // Hexadecimal text names a bit pattern: "$FFFFFFFF" is -1.
-    return static_cast<int32_t>(static_cast<uint32_t>(value));
+    return static_cast<int32_t>(value);
 }
 
 std::optional<int32_t> ParseDecimal(std::string_view text) {
@@ -93,26 +94,20 @@ std::string IntToText(int32_t value) {
 size_t FindText(std::string_view text, std::string_view needle) {
     for (size_t i = 0; i + needle.size() <= text.size();) {
         if (text.compare(i, needle.size(), needle) == 0) return i;
-        i += platform::IsCp932LeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+        i += platform::Cp932CharLength(text.substr(i));
     }
     return std::string_view::npos;
 }
 
 bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i];
-        unsigned char y = b[i];
-        if (platform::IsCp932LeadByte(x)) {
-            // A two-byte character matches only itself: its trail byte may
-            // look like an ASCII letter.
-            if (x != y || (i + 1 < a.size() && a[i + 1] != b[i + 1])) return false;
-            ++i;
-            continue;
-        }
-        if (x >= 'A' && x <= 'Z') x += 'a' - 'A';
-        if (y >= 'A' && y <= 'Z') y += 'a' - 'A';
-        if (x != y) return false;
+    for (size_t i = 0; i < a.size();) {
+        size_t length = platform::Cp932CharLength(a.substr(i));
+        // A two-byte character matches only itself: its trail byte may look
+        // like an ASCII letter.
+        if (length == 2 && a.compare(i, 2, b, i, 2) != 0) return false;
+        if (length == 1 && platform::AsciiLower(a[i]) != platform::AsciiLower(b[i])) return false;
+        i += length;
     }
     return true;
 }

@@ -11,9 +11,6 @@
 
 namespace storage {
 
-// The extension test of picture names: ASCII letters in any case.
-bool HasExtension(std::string_view name, std::string_view extension);
-
 // A BMP or MAG file by its extension; when that fails or the file is of
 // another kind, the plug-ins that `plugins` hands out (loaded on demand).
 bool DecodePictureFile(const std::string& path, DecodedPicture& bitmap,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ascii.h"
+
 namespace storage {
 
 namespace {
@@ -32,21 +34,17 @@ void PutLe32(unsigned char* bytes, uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-char FoldCase(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 uint64_t FoldedHash(const char* name) {
     uint64_t hash = 14695981039346656037u;  // 64-bit FNV-1a
     for (; *name != '\0'; ++name) {
-        hash ^= static_cast<unsigned char>(FoldCase(*name));
+        hash ^= static_cast<unsigned char>(platform::AsciiUpper(*name));
         hash *= 1099511628211u;
     }
     return hash;
 }
 
 bool SameFoldedName(const char* a, const char* b) {
-    for (; FoldCase(*a) == FoldCase(*b); ++a, ++b) {
+    for (; platform::AsciiUpper(*a) == platform::AsciiUpper(*b); ++a, ++b) {
         if (*a == '\0') return true;
     }
     return false;

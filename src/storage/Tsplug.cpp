@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "graphics/Las_grf.h"
-#include "platform/encoding.h"
+#include "platform/cp932.h"
 #include "platform/files.h"
 
 namespace storage {
@@ -21,18 +21,6 @@ static_assert(SPI_MAX_SIDE == graphics::kMaxPictureSide &&
 namespace {
 
 constexpr int kInfoTextBuffer = 256;
-
-std::string UpperCase(std::string text) {
-    for (size_t i = 0; i < text.size(); ++i) {
-        auto c = static_cast<unsigned char>(text[i]);
-        if (platform::IsCp932LeadByte(c)) {
-            ++i;
-        } else if (c >= 'a' && c <= 'z') {
-            text[i] = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
 std::string InfoText(SpiGetPluginInfoProc getPluginInfo, int number) {
     char buffer[kInfoTextBuffer] = {};
@@ -54,7 +42,7 @@ bool ReadPlugIn(TPlug& plug) {
     plug.version = InfoText(plug.getPluginInfo, 0);
     plug.about = InfoText(plug.getPluginInfo, 1);
     plug.typeName = InfoText(plug.getPluginInfo, 3);
-    plug.pattern = UpperCase(InfoText(plug.getPluginInfo, 2));
+    plug.pattern = platform::Cp932UpperCase(InfoText(plug.getPluginInfo, 2));
     if (plug.version != SPI_IMPORT_VERSION) return false;
     plug.getPictureInfo = Symbol<SpiGetPictureInfoProc>(plug.module, "GetPictureInfo");
     plug.isSupported = Symbol<SpiIsSupportedProc>(plug.module, "IsSupported");

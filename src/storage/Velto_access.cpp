@@ -221,14 +221,17 @@ bool TVeltoAccessControl::ExtractEntry(int32_t index) {
     return platform::WriteFileAtomically(dataDirectory_ + *relative, content.bytes);
 }
 
-std::string TVeltoAccessControl::ResolveFile(std::string_view name) {
+std::optional<std::string> TVeltoAccessControl::FindGameFile(std::string_view name) {
     auto relative = platform::SafeRelativePath(name);
-    if (!relative) return std::string(kNoEntry);
+    if (!relative) return std::nullopt;
     if (!dataDirectory_.empty()) {
-        if (auto found = platform::FindFile(dataDirectory_, *relative)) return *found;
+        if (auto found = platform::FindFile(dataDirectory_, *relative)) return found;
     }
-    if (auto found = platform::FindFile(packageDirectory_, *relative)) return *found;
-    return std::string(kNoEntry);
+    return platform::FindFile(packageDirectory_, *relative);
+}
+
+std::string TVeltoAccessControl::ResolveFile(std::string_view name) {
+    return FindGameFile(name).value_or(std::string(kNoEntry));
 }
 
 bool TVeltoAccessControl::OpenLibrary(const std::string& path) {

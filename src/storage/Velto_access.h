@@ -7,11 +7,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "graphics/Las_grf.h"
 #include "graphics/Lay_ctrl.h"
+#include "graphics/Pic_source.h"
 #include "scenario/Cmdctrl3.h"
 #include "scenario/Var_ctrl.h"
 #include "scenario/Velto_file.h"
@@ -26,14 +28,14 @@ namespace storage {
 // What ResolveFile answers for a file that is nowhere on disk.
 inline constexpr std::string_view kNoEntry = "No Entry";
 
-class TVeltoAccessControl {
+class TVeltoAccessControl : public graphics::TPictureSource {
 public:
     // Calls nested deeper than this end the game with a message instead of
     // growing the stack without bound.
     static constexpr size_t kMaxCallDepth = 10000;
 
     TVeltoAccessControl();
-    ~TVeltoAccessControl();
+    ~TVeltoAccessControl() override;
     TVeltoAccessControl(const TVeltoAccessControl&) = delete;
     TVeltoAccessControl& operator=(const TVeltoAccessControl&) = delete;
 
@@ -46,12 +48,14 @@ public:
     void CloseLibrary();
 
     // A file of the game on disk: the data directory first, then the
-    // package's directory. kNoEntry when it is in neither.
+    // package's directory. Nothing when it is in neither.
+    std::optional<std::string> FindGameFile(std::string_view name);
+    // The same as the commands take it: kNoEntry when it is in neither.
     std::string ResolveFile(std::string_view name);
 
     // A picture the scenario names: from the package, else from disk, and a
     // PNG missing from both from the system library. False when none loads.
-    bool LoadImage(std::string_view name, graphics::TLasGraphic& graphic);
+    bool LoadImage(std::string_view name, graphics::TLasGraphic& graphic) override;
     bool LoadBitmapFromArchive(std::string_view name, DecodedPicture& bitmap, LinkReader& archive);
     bool LoadBitmapFromFile(std::string_view name, DecodedPicture& bitmap);
     // Loads the image plug-ins from pluginDirectory, or unloads them.
@@ -99,6 +103,7 @@ private:
     bool RoomForCall();
     bool LoadPngFromArchive(std::string_view name, graphics::TLasGraphic& graphic,
                             LinkReader& archive);
+    bool LoadPngFromDisk(std::string_view name, graphics::TLasGraphic& graphic);
 
     LinkReader package_;
     LinkReader library_;

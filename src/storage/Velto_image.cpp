@@ -2,6 +2,7 @@
 // and MAG through our decoders, anything else through the image plug-ins.
 #include <cstdio>
 
+#include "platform/ascii.h"
 #include "platform/files.h"
 #include "storage/Bmp_dec.h"
 #include "storage/Image_load.h"
@@ -30,24 +31,13 @@ bool DecodeMagBytes(const std::string& bytes, DecodedPicture& bitmap) {
 
 }  // namespace
 
-bool HasExtension(std::string_view name, std::string_view extension) {
-    if (name.size() < extension.size()) return false;
-    std::string_view tail = name.substr(name.size() - extension.size());
-    for (size_t i = 0; i < tail.size(); ++i) {
-        char c = tail[i];
-        if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
-        if (c != extension[i]) return false;
-    }
-    return true;
-}
-
 bool DecodePictureFile(const std::string& path, DecodedPicture& bitmap,
                        const std::function<TSusiePlugIn&()>& plugins) {
     bool loaded = false;
-    if (HasExtension(path, ".bmp")) {
+    if (platform::HasExtension(path, ".bmp")) {
         auto bytes = platform::ReadFile(path, kMaxPictureFileBytes);
         loaded = bytes && DecodeBmpBytes(*bytes, bitmap);
-    } else if (HasExtension(path, ".mag")) {
+    } else if (platform::HasExtension(path, ".mag")) {
         loaded = TM2BC().Convert(path.c_str(), bitmap);
     }
     return loaded || plugins().LoadFromFile(path, bitmap) == -1;
@@ -55,7 +45,7 @@ bool DecodePictureFile(const std::string& path, DecodedPicture& bitmap,
 
 bool LoadPictureFile(const std::string& path, graphics::TLasGraphic& graphic,
                      TSusiePlugIn& plugins) {
-    if (HasExtension(path, ".png")) return graphic.LoadPngFile(path);
+    if (platform::HasExtension(path, ".png")) return graphic.LoadPngFile(path);
     DecodedPicture bitmap;
     if (!DecodePictureFile(path, bitmap, [&]() -> TSusiePlugIn& { return plugins; })) return false;
     graphic.LoadFromGraphic(bitmap.width, bitmap.height, bitmap.pixels.data());
@@ -63,9 +53,9 @@ bool LoadPictureFile(const std::string& path, graphics::TLasGraphic& graphic,
 }
 
 bool TVeltoAccessControl::LoadImage(std::string_view name, graphics::TLasGraphic& graphic) {
-    if (HasExtension(name, ".png")) {
+    if (platform::HasExtension(name, ".png")) {
         bool loaded = package_.file ? LoadPngFromArchive(name, graphic, package_)
-                                    : graphic.LoadPngFile(ResolveFile(name));
+                                    : LoadPngFromDisk(name, graphic);
         if (!loaded && library_.file) loaded = LoadPngFromArchive(name, graphic, library_);
         return loaded;
     }
@@ -96,20 +86,25 @@ bool TVeltoAccessControl::LoadPngFromArchive(std::string_view name, graphics::TL
     return loaded;
 }
 
+bool TVeltoAccessControl::LoadPngFromDisk(std::string_view name, graphics::TLasGraphic& graphic) {
+    std::optional<std::string> path = FindGameFile(name);
+    return path && graphic.LoadPngFile(*path);
+}
+
 bool TVeltoAccessControl::LoadBitmapFromArchive(std::string_view name, DecodedPicture& bitmap,
                                                 LinkReader& archive) {
     LinkMemoryStream stream;
     if (!Link_ReadByName(&stream, std::string(name).c_str(), &archive)) return false;
-    if (HasExtension(name, ".bmp")) return DecodeBmpBytes(stream.bytes, bitmap);
-    if (HasExtension(name, ".mag") && DecodeMagBytes(stream.bytes, bitmap)) return true;
+    if (platform::HasExtension(name, ".bmp")) return DecodeBmpBytes(stream.bytes, bitmap);
+    if (platform::HasExtension(name, ".mag") && DecodeMagBytes(stream.bytes, bitmap)) return true;
     SetSusieActive(true);
     return susie_.LoadFromStream(stream, stream.bytes.size(), bitmap) == -1;
 }
 
 bool TVeltoAccessControl::LoadBitmapFromFile(std::string_view name, DecodedPicture& bitmap) {
-    std::string path = ResolveFile(name);
-    if (path == kNoEntry) return false;
-    return DecodePictureFile(path, bitmap, [this]() -> TSusiePlugIn& {
+    std::optional<std::string> path = FindGameFile(name);
+    if (!path) return false;
+    return DecodePictureFile(*path, bitmap, [this]() -> TSusiePlugIn& {
         SetSusieActive(true);
         return susie_;
     });

@@ -1,5 +1,8 @@
 #include "platform/encoding.h"
 
+#include "platform/ascii.h"
+#include "platform/cp932.h"
+
 #include <gtest/gtest.h>
 
 #include "common/test_files.h"
@@ -27,6 +30,8 @@ void ExpectLikeReference(Convert convert, const char* input, const char* referen
 }  // namespace
 
 TEST(Encoding, RealJapaneseTextConvertsBothWays) {
+    std::string problem;
+    ASSERT_TRUE(platform::CheckTextEncoding(problem)) << problem;
     const std::string data = std::string(ORV_TEST_DATA) + "/shift_jis/";
     std::string sjis = testkit::ReadFile(data + "cpython-shift_jis.txt");
     std::string utf8 = testkit::ReadFile(data + "cpython-shift_jis-utf8.txt");
@@ -52,4 +57,39 @@ TEST(Encoding, BrokenInputNeverStopsTheConversion) {
     EXPECT_EQ(platform::Utf8ToCp932("x\xF0\x9F\x98\x80y"), "x?y");
     EXPECT_EQ(platform::Utf8ToCp932("x\xE3\x81y"), "x?y");
     EXPECT_EQ(platform::Cp932ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+// Layout, paths and the conversion part ways only after a lead byte.
+TEST(Cp932, EachRuleEndsACharacterWhereItsUsersNeed) {
+    struct Case {
+        std::string_view text;
+        size_t layout, path, broken;
+    };
+    const Case cases[] = {
+        {"\x83\x41", 2, 2, 1},  // a kanji whose trail looks like "A"
+        {"\x95\\", 2, 2, 1},    // a kanji ending in 0x5C, which never splits a path
+        {"\x82/", 2, 1, 1},     // "/" can be no trail byte, so a path splits there
+        {"\x82\x7F", 2, 1, 1},  // nor can 0x7F
+        {"\x82\xFD", 2, 1, 2},  // nor 0xFD, which the conversion still skips along
+        {"\xE0\x80", 2, 2, 2},  // the second lead byte range
+        {"\x82", 1, 1, 1},      // a lone lead byte at the end
+        {"\xA0\x41", 1, 1, 1},  // half-width kana: one byte
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
+        EXPECT_EQ(platform::Cp932CharLength(c.text), c.layout);
+        EXPECT_EQ(platform::Cp932PathCharLength(c.text), c.path);
+        EXPECT_EQ(platform::Cp932BrokenCharLength(c.text), c.broken);
+    }
+    EXPECT_EQ(platform::Cp932UpperCase("*.tga;\x83\x61z\x82"), "*.TGA;\x83\x61Z\x82");
+}
+
+TEST(AsciiCase, OnlyAsciiLettersFold) {
+    EXPECT_TRUE(platform::EqualIgnoringAsciiCase("Se\\Click.WAV", "se\\click.wav"));
+    EXPECT_FALSE(platform::EqualIgnoringAsciiCase("\xC3\x89", "\xC3\xA9"));  // "É", "é"
+    EXPECT_FALSE(platform::EqualIgnoringAsciiCase("a", "ab"));
+    EXPECT_TRUE(platform::HasExtension("PIC.Png", ".png"));
+    EXPECT_FALSE(platform::HasExtension("png", ".png"));
+    // Unlike Cp932UpperCase, as the archive reader wants: trail bytes fold too.
+    EXPECT_EQ(platform::AsciiUpperCase("\x83\x61z"), "\x83\x41Z");
 }

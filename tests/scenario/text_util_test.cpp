@@ -14,11 +14,14 @@ TEST(IntegerText, DecimalAndEveryHexPrefixButNothingElse) {
     EXPECT_EQ(ParseInt("x1f"), 31);
     EXPECT_EQ(ParseInt("X10"), 16);
     EXPECT_EQ(ParseInt("0x7fffffff"), INT32_MAX);
-    EXPECT_EQ(ParseInt(" 0XFFFFFFFF"), -1);
+    EXPECT_EQ(ParseInt(" $7FFFFFFF"), INT32_MAX);
+    EXPECT_EQ(ParseInt("$000000001"), 1);
     EXPECT_EQ(ParseInt("0010"), 10);
     for (const char* text :
          {"", " ", "-", "+", "$", "0x", "12abc", "12 ", "\t1", "1.0", "--1", "-$1", "2147483648",
-          "-2147483649", "99999999999999999999", "$100000000", "0x1G", "\x82\x50"}) {
+          "-2147483649", "99999999999999999999", "$100000000", "0x1G", "\x82\x50",
+          // Hexadecimal text is a value too, so beyond 2147483647 it is no integer.
+          "$80000000", "0x80000000", "$FFFFFFFF", " 0XFFFFFFFF"}) {
         EXPECT_FALSE(ParseInt(text).has_value()) << text;
     }
     EXPECT_EQ(scenario::ParseIntDef("junk", 42), 42);

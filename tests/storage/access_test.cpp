@@ -289,6 +289,7 @@ TEST_F(PackageAccess, ResolveFileLooksInTheDataDirectoryThenBesideThePackage) {
     };
     for (const auto& [name, path] : found) EXPECT_EQ(access.ResolveFile(name), Path(path));
     for (const char* name : {"none.wav", "BGM", "..\\secret.txt", ""}) {
+        EXPECT_EQ(access.FindGameFile(name), std::nullopt) << name;
         EXPECT_EQ(access.ResolveFile(name), kNoEntry) << name;
     }
 }

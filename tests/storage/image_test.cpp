@@ -38,7 +38,8 @@ protected:
 
     graphics::TLasGraphic Load(const std::string& name) {
         graphics::TLasGraphic picture;
-        loaded_ = access_->LoadImage(name, picture);
+        graphics::TPictureSource& source = *access_;  // as the screens see it
+        loaded_ = source.LoadImage(name, picture);
         return picture;
     }
 
