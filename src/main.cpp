@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/encoding.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "shell/Headless.h"
@@ -120,6 +121,11 @@ int main(int argc, char** argv) {
                      "orvanta3: the game window is not built yet; use --headless to play "
                      "without one\n");
         return 0;
+    }
+    // Without a CP932 converter the game still plays, its Japanese shown as
+    // replacement characters; say so once.
+    if (std::string problem; !platform::CheckTextEncoding(problem)) {
+        std::fprintf(stderr, "orvanta3: %s\n", problem.c_str());
     }
     platform::HeadlessBackend backend;
     platform::ScopedBackend installed(backend);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/encoding.h"
+
 namespace {
 
 constexpr const char* kHelp = R"(Usage: vp3tool COMMAND ARGUMENTS
@@ -82,6 +84,9 @@ platform::HeadlessBackend& Platform() {
 }  // namespace vp3tool
 
 int main(int argc, char** argv) {
+    if (std::string problem; !platform::CheckTextEncoding(problem)) {
+        std::fprintf(stderr, "vp3tool: %s\n", problem.c_str());
+    }
     platform::ScopedBackend installed(vp3tool::Platform());
     vp3tool::Platform().Boxes().onShow = [](const platform::MessageRecord& record) {
         std::fprintf(stderr, "%s\n", platform::FormatMessageRecord(record).c_str());
