@@ -244,9 +244,6 @@ void HeadlessRun::BetweenSteps() {
         stepsThisTick_ = 0;
     }
     if (++stepsThisTick_ > kFreeStepsPerTick) backend_.Virtual().Advance(1);
-    if (platform::TickReached(platform::TickCount(), MaxTime())) {
-        platform::Events().Terminate(kExitStuck);
-    }
 }
 
 void HeadlessRun::PlayerIdle(TfrmMain&) {
