@@ -1,6 +1,5 @@
 #include "platform/dialogs.h"
 
-
 #include "platform/backend.h"
 #include "platform/encoding.h"
 
