@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/encoding.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -50,8 +51,9 @@ vp3tool extract PKG DIR [NAME...]
     Names are split into folders as the player splits them, empty and "." parts
     left out. An entry whose name is empty, absolute, starts with a drive letter,
     has a ".." component or control characters is refused; symbolic links
-    already in DIR are never followed. A refused or unreadable entry is reported
-    and the others are still written; a file left half written is removed.
+    already in DIR are never followed, and a file already there is replaced,
+    never written into. A refused or unreadable entry is reported and the
+    others are still written; no file is left half written.
 
 vp3tool verify PKG
     Checks the directory and every entry: the name is safe to extract, no earlier
@@ -87,6 +89,7 @@ int main(int argc, char** argv) {
     if (std::string problem; !platform::CheckTextEncoding(problem)) {
         std::fprintf(stderr, "vp3tool: %s\n", problem.c_str());
     }
+    platform::RemoveStagedFilesOnSignals();
     platform::ScopedBackend installed(vp3tool::Platform());
     vp3tool::Platform().Boxes().onShow = [](const platform::MessageRecord& record) {
         std::fprintf(stderr, "%s\n", platform::FormatMessageRecord(record).c_str());

@@ -174,6 +174,9 @@ TEST_F(Vp3tool, ExtractNeverWritesOutsideItsDirectory) {
     fs::create_directories(Path("out"));
     fs::create_directories(Path("elsewhere"));
     fs::create_directory_symlink(Path("elsewhere"), Path("out/link"));
+    // A file already there that is another name of a file outside is replaced, not written into.
+    fs::create_directories(Path("out/ok"));
+    fs::create_hard_link(Write("kept.txt", "kept"), Path("out/ok/good.txt"));
 
     Result extracted = Run({"extract", package, Path("out")});
     EXPECT_EQ(extracted.status, 1);
@@ -183,8 +186,10 @@ TEST_F(Vp3tool, ExtractNeverWritesOutsideItsDirectory) {
         << extracted.err;
     EXPECT_EQ(Read("out/ok/good.txt"), "data");
     EXPECT_EQ(Read("out/ok/dot.txt"), "data");
+    EXPECT_EQ(Read("kept.txt"), "kept");
     EXPECT_FALSE(fs::exists(Path("evil")) || fs::exists(Path("up")));
     EXPECT_TRUE(fs::is_empty(Path("elsewhere")));
+    EXPECT_EQ(FilesBelow(dir / "out").size(), 2u) << "no temporary file is left";
 
     Result verified = Run({"verify", package});
     EXPECT_EQ(verified.status, 1);
