@@ -21,7 +21,8 @@ vp3tool create OUT [--id ID] [--compress] [--extract PATTERN]... [--stub FILE] I
     255 bytes in CP932, hold only characters CP932 has, and differ from every other
     name in more than letter case. Entries are sorted by name, so the same inputs
     always make the same package. Symbolic links are followed; OUT itself is never
-    packed. Temporary files go beside OUT and are removed on failure, as is OUT.
+    packed. The package is built beside OUT and replaces it only when complete;
+    its temporary files are removed on failure and on SIGINT or SIGTERM.
     Options and inputs may be mixed; "--" ends the options.
     --id ID            archive ID: OV3PKG (the default, a game), OV3LIB (a system
                        library) or any other 1 to 7 printable ASCII characters
