@@ -1,10 +1,11 @@
 // Arbitrary scenario text played by the headless runner for a bounded
 // virtual time: no input may crash or hang the interpreter.
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "shell/Headless.h"
@@ -16,17 +17,26 @@ namespace {
 constexpr char kHeader[] =
     "/// fuzz\r\n<Head=\"Velto\">\r\nFileType=OV3\r\nStartBook=b\r\nStartPage=p\r\n<Head End>\r\n";
 
-std::string TempPath() {
-    char name[] = "/tmp/orv_fuzz_scenarioXXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    return name;
-}
+// One folder per process for the scenario and the settings file the player
+// writes beside it, removed at exit.
+struct ScratchFolder {
+    std::string path;
+    ScratchFolder() {
+        char name[] = "/tmp/orv_fuzz_interpreterXXXXXX";
+        if (mkdtemp(name)) path = name;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+    }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = TempPath();
+    static const ScratchFolder folder;
+    if (folder.path.empty()) return 0;
+    const std::string path = folder.path + "/game.vp3";
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return 0;
     std::fwrite(kHeader, 1, sizeof kHeader - 1, file);
@@ -41,5 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::HeadlessBackend backend;
     platform::ScopedBackend installed(backend);
     shell::RunHeadless(options, backend);
+    // Each input starts without the settings an earlier one left.
+    std::remove((folder.path + "/game.cfg").c_str());
     return 0;
 }

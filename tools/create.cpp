@@ -1,5 +1,4 @@
 // vp3tool create: a package from files and folders.
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -10,6 +9,7 @@
 
 #include "names.h"
 #include "platform/ascii.h"
+#include "platform/files.h"
 #include "vp3tool.h"
 
 namespace vp3tool {
@@ -83,7 +83,7 @@ bool IsOutput(const fs::path& path, const fs::path& output) {
     return fs::equivalent(path, output, error);
 }
 
-// Opening OUT truncates it, so it can be neither the stub nor a named input.
+// OUT is never packed into itself: it can be neither the stub nor a named input.
 int CheckOutputIsNoInput(const CreateOptions& options) {
     for (const std::string& input : options.inputs) {
         if (IsOutput(input, options.output)) return UsageError(input + " is the output file");
@@ -277,54 +277,42 @@ bool WriteContents(storage::LinkWriter& writer, const CreateOptions& options,
     });
 }
 
-// A file made by mkstemp in `folder`, removed again when done with.
-class TempFile {
-public:
-    explicit TempFile(const fs::path& folder) {
-        std::string name = (folder / ".vp3tool-XXXXXX").string();
-        int fd = mkstemp(name.data());
-        if (fd < 0) return;
-        close(fd);
-        path_ = name;
-    }
-    ~TempFile() {
-        if (!path_.empty()) unlink(path_.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    bool Made() const { return !path_.empty(); }
-    const char* Path() const { return path_.c_str(); }
-
-private:
-    std::string path_;
-};
-
 int WritePackage(const CreateOptions& options, const std::vector<Source>& sources) {
     const std::string& output = options.output;
-    fs::path folder = fs::path(output).parent_path();
-    if (folder.empty()) folder = ".";
-    // Beside OUT: the same file system, and never the current directory.
-    TempFile headerTemp(folder);
-    TempFile dataTemp(folder);
-    if (!headerTemp.Made() || !dataTemp.Made()) {
-        ReportError(output, "cannot create temporary files beside it: " + ErrnoText());
-        return kExitBadInput;
+    // Built beside OUT and renamed over it only when complete, so that a
+    // failure or an interruption leaves the old package as it was. The
+    // writer's two scratch files go there too (the same file system, never
+    // the current directory) and are never committed.
+    platform::StagedFile package(output);
+    platform::StagedFile headerTemp(output);
+    platform::StagedFile dataTemp(output);
+    for (const platform::StagedFile* file : {&package, &headerTemp, &dataTemp}) {
+        if (!file->File()) {
+            ReportError(output, "cannot create temporary files beside it: " +
+                                    std::string(std::strerror(file->Error())));
+            return kExitBadInput;
+        }
     }
     storage::LinkWriter writer;
     storage::LinkW_Init(&writer);
     storage::Link_SetId(writer.header.id, options.id.c_str());
-    if (!storage::LinkW_CreateWith(&writer, output.c_str(), headerTemp.Path(), dataTemp.Path())) {
-        ReportError(output, "cannot create: " + ErrnoText());
+    if (!storage::LinkW_CreateWith(&writer, package.Path().c_str(), headerTemp.Path().c_str(),
+                                   dataTemp.Path().c_str())) {
+        ReportError(output, "cannot create temporary files beside it: " + ErrnoText());
         return kExitBadInput;
     }
     bool written = WriteContents(writer, options, sources);
     // Finish closes the files even after a failure, and then returns false.
     writer.failed = writer.failed || !written;
-    if (storage::LinkW_Finish(&writer)) return kExitOk;
-    if (written) ReportWriteFailure(output);
-    std::remove(output.c_str());
-    return kExitBadInput;
+    if (!storage::LinkW_Finish(&writer)) {
+        if (written) ReportWriteFailure(output);
+        return kExitBadInput;
+    }
+    if (!package.Commit()) {
+        ReportError(output, "cannot replace: " + std::string(std::strerror(package.Error())));
+        return kExitBadInput;
+    }
+    return kExitOk;
 }
 
 }  // namespace

@@ -1,10 +1,5 @@
 // vp3tool extract: entries into a directory, and never anywhere else.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -12,67 +7,45 @@
 
 #include "names.h"
 #include "platform/encoding.h"
+#include "platform/files.h"
 #include "vp3tool.h"
 
 namespace vp3tool {
 namespace {
 
-// Opens (making it as needed) the folder `folders` below `rootFd`, one level at
-// a time and never through a symbolic link, so nothing already in DIR can lead
-// out of it. -1 with errno set on failure.
-int OpenFolderBelow(int rootFd, const std::vector<std::string>& folders) {
-    int fd = dup(rootFd);
-    for (const std::string& folder : folders) {
-        if (fd < 0) break;
-        if (mkdirat(fd, folder.c_str(), 0777) != 0 && errno != EEXIST) {
-            close(fd);
-            return -1;
-        }
-        int next = openat(fd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        int saved = errno;
-        close(fd);
-        errno = saved;
-        fd = next;
-    }
-    return fd;
-}
-
-// Writes the entry to its file below `rootFd`; a file left half written is removed.
-bool WriteEntryBelow(Package& package, int32_t index, int rootFd, std::vector<std::string> path) {
-    std::string fileName = path.back();
-    path.pop_back();
-    int folderFd = OpenFolderBelow(rootFd, path);
-    int fd = folderFd < 0 ? -1
-                          : openat(folderFd, fileName.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-    FILE* file = fd < 0 ? nullptr : fdopen(fd, "wb");
+// Writes the entry to its file below `directory`; nothing is left half written.
+bool WriteEntryBelow(Package& package, int32_t index, const std::string& directory,
+                     const std::string& relative) {
+    platform::StagedFile staged(directory, relative);
+    FILE* file = staged.File();
     if (!file) {
-        package.ReportEntryError(index, std::string("cannot create the file: ") + strerror(errno));
-        if (fd >= 0) close(fd);
-        if (folderFd >= 0) close(folderFd);
+        package.ReportEntryError(
+            index, std::string("cannot create the file: ") + std::strerror(staged.Error()));
         return false;
     }
     storage::LinkFileStream stream(file);
-    bool written = package.ReadEntry(index, &stream, [file] {
-        return std::string(std::ferror(file) ? "cannot write the file" : "cannot read the entry");
-    });
-    if (std::fclose(file) != 0 && written) {
-        package.ReportEntryError(index, std::string("cannot write the file: ") + strerror(errno));
-        written = false;
+    if (!package.ReadEntry(index, &stream, [file] {
+            return std::string(std::ferror(file) ? "cannot write the file"
+                                                 : "cannot read the entry");
+        })) {
+        return false;
     }
-    if (!written) unlinkat(folderFd, fileName.c_str(), 0);
-    close(folderFd);
-    return written;
+    if (!staged.Commit()) {
+        package.ReportEntryError(
+            index, std::string("cannot write the file: ") + std::strerror(staged.Error()));
+        return false;
+    }
+    return true;
 }
 
-bool ExtractEntry(Package& package, int32_t index, int rootFd) {
+bool ExtractEntry(Package& package, int32_t index, const std::string& directory) {
     std::string why;
-    std::optional<std::vector<std::string>> path = ExtractionPath(package.Entry(index).name, &why);
+    std::optional<std::string> path = ExtractionPath(package.Entry(index).name, &why);
     if (!path) {
         package.ReportEntryError(index, "unsafe name, not extracted: " + why);
         return false;
     }
-    return WriteEntryBelow(package, index, rootFd, std::move(*path));
+    return WriteEntryBelow(package, index, directory, *path);
 }
 
 // The entries named on the command line (UTF-8, "/" or "\" between folders),
@@ -109,16 +82,13 @@ int Extract(const Arguments& args) {
 
     std::error_code error;
     std::filesystem::create_directories(directory, error);
-    int rootFd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (rootFd < 0) {
-        ReportError(directory, "cannot create or open: " +
-                                   (error ? error.message() : std::string(strerror(errno))));
+    if (!std::filesystem::is_directory(directory, error)) {
+        ReportError(directory, "cannot create: " + (error ? error.message() : "not a directory"));
         return kExitBadInput;
     }
     for (int32_t index : indices) {
-        sound = ExtractEntry(package, index, rootFd) && sound;
+        sound = ExtractEntry(package, index, directory) && sound;
     }
-    close(rootFd);
     return sound ? kExitOk : kExitBadInput;
 }
 

@@ -23,16 +23,6 @@ std::string Replaced(std::string_view text, char from, char to) {
     return result;
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + 1) {
-        parts.push_back(text.substr(start, end - start));
-    }
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 std::string ProblemText(platform::UnsafePath problem) {
     switch (problem) {
         case platform::UnsafePath::Empty:
@@ -82,8 +72,7 @@ std::string DisplayName(std::string_view entryName) {
     return Replaced(PrintableText(entryName), '\\', '/');
 }
 
-std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryName,
-                                                       std::string* why) {
+std::optional<std::string> ExtractionPath(std::string_view entryName, std::string* why) {
     if (std::any_of(entryName.begin(), entryName.end(), IsControlCharacter)) {
         *why = "control characters in the name";
         return std::nullopt;
@@ -94,7 +83,7 @@ std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryNam
         *why = ProblemText(problem);
         return std::nullopt;
     }
-    return Split(*path, '/');
+    return path;
 }
 
 bool MatchesPattern(const std::string& pattern, const std::string& displayName) {

@@ -5,7 +5,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace vp3tool {
 
@@ -20,12 +19,11 @@ std::string PrintableText(std::string_view cp932);
 // An entry name as people read it: printable UTF-8 with "/" between folders.
 std::string DisplayName(std::string_view entryName);
 
-// The folders and the file name (UTF-8) that an entry is extracted to below a
-// directory, split as the player splits it, or nothing, with the reason in
+// The path (UTF-8, "/" between folders) that an entry is extracted to below
+// a directory, split as the player splits it, or nothing, with the reason in
 // `why`, when the name would lead anywhere but below it or holds control
 // characters.
-std::optional<std::vector<std::string>> ExtractionPath(std::string_view entryName,
-                                                       std::string* why);
+std::optional<std::string> ExtractionPath(std::string_view entryName, std::string* why);
 
 // Whether an --extract pattern (a shell glob, letter case ignored) matches the
 // display name or its last part.

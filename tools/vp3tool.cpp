@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/encoding.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -20,7 +21,8 @@ vp3tool create OUT [--id ID] [--compress] [--extract PATTERN]... [--stub FILE] I
     255 bytes in CP932, hold only characters CP932 has, and differ from every other
     name in more than letter case. Entries are sorted by name, so the same inputs
     always make the same package. Symbolic links are followed; OUT itself is never
-    packed. Temporary files go beside OUT and are removed on failure, as is OUT.
+    packed. The package is built beside OUT and replaces it only when complete;
+    its temporary files are removed on failure and on SIGINT or SIGTERM.
     Options and inputs may be mixed; "--" ends the options.
     --id ID            archive ID: OV3PKG (the default, a game), OV3LIB (a system
                        library) or any other 1 to 7 printable ASCII characters
@@ -50,8 +52,9 @@ vp3tool extract PKG DIR [NAME...]
     Names are split into folders as the player splits them, empty and "." parts
     left out. An entry whose name is empty, absolute, starts with a drive letter,
     has a ".." component or control characters is refused; symbolic links
-    already in DIR are never followed. A refused or unreadable entry is reported
-    and the others are still written; a file left half written is removed.
+    already in DIR are never followed, and a file already there is replaced,
+    never written into. A refused or unreadable entry is reported and the
+    others are still written; no file is left half written.
 
 vp3tool verify PKG
     Checks the directory and every entry: the name is safe to extract, no earlier
@@ -87,6 +90,7 @@ int main(int argc, char** argv) {
     if (std::string problem; !platform::CheckTextEncoding(problem)) {
         std::fprintf(stderr, "vp3tool: %s\n", problem.c_str());
     }
+    platform::RemoveStagedFilesOnSignals();
     platform::ScopedBackend installed(vp3tool::Platform());
     vp3tool::Platform().Boxes().onShow = [](const platform::MessageRecord& record) {
         std::fprintf(stderr, "%s\n", platform::FormatMessageRecord(record).c_str());

@@ -1,7 +1,7 @@
 #include "storage/Cfg_load.h"
 
-#include <cstdio>
-
+#include "platform/dialogs.h"
+#include "platform/encoding.h"
 #include "platform/files.h"
 
 namespace storage {
@@ -10,6 +10,13 @@ namespace {
 // Our settings files hold a handful of short lines; anything this large is
 // not one, and is left alone rather than overwritten with what we make of it.
 constexpr size_t kMaxConfigBytes = 1 << 20;
+
+// clang-format off
+// "設定ファイルを保存できませんでした\r\n"
+constexpr std::string_view kNotSaved =
+    "\x90\xDD\x92\xE8\x83t\x83@\x83" "C\x83\x8B\x82\xF0\x95\xDB\x91\xB6\x82\xC5\x82\xAB\x82\xDC\x82"
+    "\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\r\n";
+// clang-format on
 
 }  // namespace
 
@@ -24,7 +31,8 @@ TConfigLoader::TConfigLoader(std::string fileName) : fileName_(std::move(fileNam
 
 TConfigLoader::~TConfigLoader() {
     if (saveOnFree && modified_ && !Save()) {
-        std::fprintf(stderr, "cannot write the settings file %s\n", fileName_.c_str());
+        platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok,
+                              std::string(kNotSaved) + platform::Utf8ToCp932(fileName_));
     }
 }
 

@@ -15,7 +15,8 @@ class TConfigLoader {
 public:
     // Loads `fileName` when it exists; a missing file is an empty configuration.
     explicit TConfigLoader(std::string fileName);
-    // Saves when saveOnFree is set and a setter changed something.
+    // Saves when saveOnFree is set and a setter changed something; a failure
+    // is reported in a message box.
     ~TConfigLoader();
     TConfigLoader(const TConfigLoader&) = delete;
     TConfigLoader& operator=(const TConfigLoader&) = delete;
@@ -28,8 +29,10 @@ public:
     void SetInt(std::string_view key, int32_t value);
     void SetBool(std::string_view key, bool value);
 
-    // Writes every line, CR LF ended, replacing the file in one step. False
-    // when it could not be written; the old file is then untouched.
+    // Writes every line, CR LF ended, replacing the file in one step and
+    // keeping its permissions. False when it could not be written, or when
+    // the file is a symbolic link (replacing it would copy what it leads to,
+    // maybe a private file, beside the game); the old file is then untouched.
     bool Save();
 
     bool Modified() const { return modified_; }

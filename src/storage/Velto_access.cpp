@@ -1,5 +1,7 @@
 #include "storage/Velto_access.h"
 
+#include <vector>
+
 #include "platform/backend.h"
 #include "platform/dialogs.h"
 #include "platform/encoding.h"
@@ -58,7 +60,21 @@ constexpr std::string_view kDefaultFont = "\x82l\x82r \x83S\x83V\x83" "b\x83N";
 constexpr std::string_view kStackOverflow =
     "\x83X\x83^\x83" "b\x83N\x83I\x81[\x83o\x81[\x83t\x83\x8D\x81[\x82\xC5\x82\xB7\x81" "B\n\x83T\x83u"
     "\x83\x8B\x81[\x83`\x83\x93\x83R\x81[\x83\x8B\x82\xAA\x90[\x82\xB7\x82\xAC\x82\xDC\x82\xB7\x81" "B";
+// "次のファイルを展開できませんでした"
+constexpr std::string_view kExtractionFailed =
+    "\x8E\x9F\x82\xCC\x83t\x83@\x83" "C\x83\x8B\x82\xF0\x93W\x8AJ\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82"
+    "\xF1\x82\xC5\x82\xB5\x82\xBD";
+// "ほか", "件": "ほか3件" counts the files a list leaves out
+constexpr std::string_view kMoreBefore = "\x82\xD9\x82\xA9";
+constexpr std::string_view kMoreAfter = "\x8C\x8F";
+// "展開するファイルが大きすぎるため、展開を中止しました\r\n"
+constexpr std::string_view kExtractionTooLarge =
+    "\x93W\x8AJ\x82\xB7\x82\xE9\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x91\xE5\x82\xAB\x82\xB7\x82\xAC\x82"
+    "\xE9\x82\xBD\x82\xDF\x81" "A\x93W\x8AJ\x82\xF0\x92\x86\x8E~\x82\xB5\x82\xDC\x82\xB5\x82\xBD\r\n";
 // clang-format on
+
+// A box lists this many files that were not extracted, and counts the rest.
+constexpr size_t kMaxListedFiles = 10;
 
 void ShowError(std::string_view text) {
     platform::ShowMessage(MessageKind::Error, MessageButtons::Ok, text);
@@ -82,6 +98,38 @@ bool AskAbortOrIgnore(std::string_view text) {
 
 std::string FileNameOf(const std::string& path) {
     return path.substr(platform::DirectoryOf(path).size());
+}
+
+// Writes into an extracted file while the start's extraction budget lasts.
+class BudgetedFileStream : public LinkStream {
+public:
+    BudgetedFileStream(FILE* file, uint64_t& budget) : file_(file), budget_(budget) {}
+    bool Write(const void* data, size_t size) override {
+        if (size > budget_) {
+            overBudget = true;
+            return false;
+        }
+        budget_ -= size;
+        return file_.Write(data, size);
+    }
+    bool overBudget = false;
+
+private:
+    LinkFileStream file_;
+    uint64_t& budget_;
+};
+
+void ReportNotExtracted(const std::vector<std::string>& files) {
+    if (files.empty()) return;
+    std::string text(kExtractionFailed);
+    for (size_t i = 0; i < files.size() && i < kMaxListedFiles; ++i) text += "\r\n" + files[i];
+    if (files.size() > kMaxListedFiles) {
+        text += "\r\n";
+        text += kMoreBefore;
+        text += std::to_string(files.size() - kMaxListedFiles);
+        text += kMoreAfter;
+    }
+    ShowError(text);
 }
 
 }  // namespace
@@ -200,25 +248,37 @@ void TVeltoAccessControl::PrepareDataDirectory(const std::string& path) {
             return;
         }
     }
+    uint64_t budget = extractionLimit;
+    std::vector<std::string> notExtracted;  // CP932 paths
     for (int32_t i = 0; i < package_.count; ++i) {
         const LinkEntry* entry = Link_GetEntry(&package_, i);
-        if (!(entry->options & kLinkExtract)) continue;
-        auto relative = platform::SafeRelativePath(entry->name);
-        if (relative && !platform::FileExists(dataDirectory_ + *relative)) ExtractEntry(i);
+        if (!(entry->options & kLinkExtract) || Link_KindOf(entry) == 0) continue;
+        Extraction result = ExtractEntry(i, budget);
+        if (result != Extraction::Failed && result != Extraction::OverLimit) continue;
+        std::string path = platform::Utf8ToCp932(dataDirectory_) + entry->name;
+        if (result == Extraction::OverLimit) {
+            ShowError(std::string(kExtractionTooLarge) + path);
+            break;
+        }
+        notExtracted.push_back(std::move(path));
     }
+    ReportNotExtracted(notExtracted);
 }
 
-bool TVeltoAccessControl::ExtractEntry(int32_t index) {
-    const LinkEntry* entry = Link_GetEntry(&package_, index);
-    if (!package_.file || !entry || Link_KindOf(entry) == 0) return false;
+TVeltoAccessControl::Extraction TVeltoAccessControl::ExtractEntry(int32_t index, uint64_t& budget) {
     // Names that would leave the data directory are never written.
-    auto relative = platform::SafeRelativePath(entry->name);
-    if (!relative || !platform::CreateParentDirectories(dataDirectory_, *relative)) return false;
-    // Into memory first: a damaged entry must not leave a half file behind,
-    // which the next start would take for an extracted one.
-    LinkMemoryStream content;
-    if (!Link_ReadToStream(&content, index, &package_)) return false;
-    return platform::WriteFileAtomically(dataDirectory_ + *relative, content.bytes);
+    auto relative = platform::SafeRelativePath(Link_GetEntry(&package_, index)->name);
+    if (!relative) return Extraction::Failed;
+    if (platform::ExistsBelow(dataDirectory_, *relative)) return Extraction::AlreadyThere;
+    // Under a temporary name until complete: a damaged entry must not leave
+    // a half file behind, which the next start would take for an extracted one.
+    platform::StagedFile file(dataDirectory_, *relative);
+    if (!file.File()) return Extraction::Failed;
+    BudgetedFileStream stream(file.File(), budget);
+    if (!Link_ReadToStream(&stream, index, &package_)) {
+        return stream.overBudget ? Extraction::OverLimit : Extraction::Failed;
+    }
+    return file.Commit() ? Extraction::Written : Extraction::Failed;
 }
 
 std::optional<std::string> TVeltoAccessControl::FindGameFile(std::string_view name) {

@@ -33,6 +33,10 @@ public:
     // Calls nested deeper than this end the game with a message instead of
     // growing the stack without bound.
     static constexpr size_t kMaxCallDepth = 10000;
+    // What extraction writes at most in one start, as much as one entry may
+    // inflate to: far beyond the music and sounds of a real game, and enough
+    // to stop a package that would fill the disk.
+    static constexpr uint64_t kMaxExtractedBytes = kLinkMaxInflated;
 
     TVeltoAccessControl();
     ~TVeltoAccessControl() override;
@@ -63,6 +67,8 @@ public:
     TSusiePlugIn& Susie() { return susie_; }
     // Where the image plug-ins are looked for; the player's own folder.
     std::string pluginDirectory;
+    // Bytes the next Open may extract into the data directory.
+    uint64_t extractionLimit = kMaxExtractedBytes;
 
     void Jump(std::string_view book, std::string_view page);
     void Call(std::string_view book, std::string_view page);
@@ -97,7 +103,9 @@ private:
     bool CheckFileType();
     void LoadConfiguration(const std::string& cfgPath);
     void PrepareDataDirectory(const std::string& path);
-    bool ExtractEntry(int32_t index);
+    enum class Extraction { Written, AlreadyThere, Failed, OverLimit };
+    // Takes what it writes from `budget`.
+    Extraction ExtractEntry(int32_t index, uint64_t& budget);
     bool LoadSystemBook();
     // False, after ending the game with a message, when the stack is full.
     bool RoomForCall();

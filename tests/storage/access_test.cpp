@@ -212,11 +212,17 @@ TEST_F(PackageAccess, DataDirectoryIsBelowThePackageUnlessAutoExtractNamesItsOwn
 
 TEST_F(PackageAccess, ExtractionWritesMarkedEntriesIntoTheDataDirectoryOnly) {
     const std::string big = std::string(5000, 'z') + "end";
-    const std::vector<PackageEntry> entries = {
+    // The longest names a package holds fit the file system beside their
+    // temporary name; one in kana is too long once it is UTF-8.
+    const std::string longName = std::string(250, 'n');
+    std::string kana;
+    for (int i = 0; i < 120; ++i) kana += "あ";
+    std::vector<PackageEntry> entries = {
         {"readme.txt", "plain", kKind, kLinkExtract},
         {"sub\\file.txt", "nested", 0x08000000, kLinkExtract},
         {"Pack.bin", Compressed(big), kLinkCompressed | kKind, kLinkExtract},
         {Cp932("曲.txt"), "song", kKind, kLinkExtract},
+        {longName, "long", kKind, kLinkExtract},
         {"nokind.txt", "k", 0, kLinkExtract},
         {"unmarked.txt", "u", kKind, 0},
         {"..\\evil1.txt", "e", kKind, kLinkExtract},
@@ -225,20 +231,33 @@ TEST_F(PackageAccess, ExtractionWritesMarkedEntriesIntoTheDataDirectoryOnly) {
         {"C:\\evil4.txt", "e", kKind, kLinkExtract},
         // A lead byte before "/" is no character: the "/" still separates.
         {"\x81/..\\evil5.txt", "e", kKind, kLinkExtract},
+        {"Damaged.bin", "not zlib", kLinkCompressed | kKind, kLinkExtract},
+        {Cp932(kana), "kana", kKind, kLinkExtract},
     };
+    for (int i = 6; i <= 10; ++i) {
+        entries.push_back({"..\\evil" + std::to_string(i) + ".txt", "e", kKind, kLinkExtract});
+    }
     const std::string game = Package("game.vp3", kOv3 + "AutoExtract=1\r\n", entries);
     {
         TVeltoAccessControl access;
         ASSERT_TRUE(access.Open(game));  // Yes to the question
     }
-    EXPECT_EQ(Shown(Dialogs()), Boxes{FolderQuestion(base + "game/")});
+    // Every entry that was not written is named, ten at most.
+    std::string notExtracted = "error ok " + Cp932("次のファイルを展開できませんでした");
+    for (size_t i = 7; i < 17; ++i) {
+        notExtracted += "\r\n" + Cp932(base + "game/") + entries[i].name;
+    }
+    notExtracted += Cp932("\r\nほか2件");
+    EXPECT_EQ(Shown(Dialogs()), (Boxes{FolderQuestion(base + "game/"),
+                                       "error ok zlib decompress fail", notExtracted}));
     EXPECT_EQ(FilesBelow(dir), (std::map<std::string, std::string>{{"game.vp3", Read("game.vp3")},
                                                                    {"game/readme.txt", "plain"},
                                                                    {"game/sub/file.txt", "nested"},
                                                                    {"game/Pack.bin", big},
-                                                                   {"game/曲.txt", "song"}}));
+                                                                   {"game/曲.txt", "song"},
+                                                                   {"game/" + longName, "long"}}));
 
-    // A later start asks nothing and keeps what is there; only a missing file comes back.
+    // A later start keeps what is there; only a missing file comes back.
     Restart();
     Write("game/readme.txt", "edited");
     fs::remove(Path("game/sub/file.txt"));
@@ -246,9 +265,44 @@ TEST_F(PackageAccess, ExtractionWritesMarkedEntriesIntoTheDataDirectoryOnly) {
         TVeltoAccessControl access;
         ASSERT_TRUE(access.Open(game));
     }
-    EXPECT_TRUE(Shown(Dialogs()).empty());
+    EXPECT_EQ(Shown(Dialogs()).size(), 2u) << "no question, the same reports";
     EXPECT_EQ(Read("game/readme.txt"), "edited");
     EXPECT_EQ(Read("game/sub/file.txt"), "nested");
+}
+
+TEST_F(PackageAccess, ExtractionNeitherFollowsLinksNorWritesBeyondItsLimit) {
+    // Three records of one small stream that inflates to 600 KiB each.
+    const std::string stream = Compressed(std::string(600 << 10, '\0'));
+    std::string bytes = PackageBytes({{"velto.vf3", Scenario(kOv3 + "AutoExtract=1\r\n")},
+                                      {"sub\\evil.txt", "e", kKind, kLinkExtract},
+                                      {"a.bin", stream, kLinkCompressed | kKind, kLinkExtract},
+                                      {"b.bin", "", kLinkCompressed | kKind, kLinkExtract},
+                                      {"c.bin", "", kLinkCompressed | kKind, kLinkExtract},
+                                      {"d.txt", "after", kKind, kLinkExtract}});
+    const size_t aRecord = 268 + 2 * 272 + 264;
+    for (size_t record : {aRecord + 272, aRecord + 2 * 272}) {
+        bytes.replace(record, 8, bytes.substr(aRecord, 8));  // a's offset and size
+    }
+    const std::string game = Write("game.vp3", bytes);
+    fs::create_directories(Path("outside"));
+    fs::create_directories(Path("game"));
+    fs::create_directory_symlink(Path("outside"), Path("game/sub"));
+
+    TVeltoAccessControl access;
+    access.extractionLimit = 1 << 20;
+    ASSERT_TRUE(access.Open(game));
+    EXPECT_TRUE(fs::is_empty(Path("outside")));
+    // What went over the limit is not left behind, and extraction stops there.
+    std::map<std::string, std::string> files = FilesBelow(dir);
+    files.erase("game.vp3");
+    EXPECT_EQ(files,
+              (std::map<std::string, std::string>{{"game/a.bin", std::string(600 << 10, '\0')}}));
+    EXPECT_EQ(
+        Shown(Dialogs()),
+        (Boxes{"error ok " + Cp932("展開するファイルが大きすぎるため、展開を中止しました\r\n" +
+                                   base + "game/b.bin"),
+               "error ok " +
+                   Cp932("次のファイルを展開できませんでした\r\n" + base + "game/sub\\evil.txt")}));
 }
 
 TEST_F(PackageAccess, StartPageAndTheSystemLibrary) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/test_files.h"
+#include "common/test_platform.h"
 
 namespace fs = std::filesystem;
 using storage::TConfigLoader;
@@ -37,15 +38,41 @@ TEST_F(ConfigStore, ReadsTypedValuesAndRewritesALineWhoseNameIsSpelledOtherwise)
               "MainForm.Top=2x\r\nFlag=2\r\nSystem.UseMusic=1\r\n");
 }
 
-TEST_F(ConfigStore, AFailedSaveLeavesNothingBehind) {
-    TConfigLoader config(Cfg());
-    config.saveOnFree = false;
-    config.SetText("A", "2");
-    fs::create_directories(Path("game.cfg/occupied"));  // the name is taken by a folder
-    EXPECT_FALSE(config.Save());
-    EXPECT_TRUE(config.Modified());
-    EXPECT_TRUE(fs::is_directory(Path("game.cfg/occupied")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+// A settings file keeps its permissions: it may hold what its user keeps private.
+TEST_F(ConfigStore, SavingKeepsTheFilesPermissions) {
+    Write("game.cfg", "A=1\r\n");
+    const fs::perms own = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(Cfg(), own);
+    {
+        TConfigLoader config(Cfg());
+        config.SetText("A", "2");
+    }
+    EXPECT_EQ(Read("game.cfg"), "A=2\r\n");
+    EXPECT_EQ(fs::status(Cfg()).permissions() & fs::perms::all, own);
+}
+
+// A link is neither replaced by a copy of what it leads to (a secret beside
+// the game for everyone to read) nor written through.
+TEST_F(ConfigStore, AFailedSaveIsReportedAndLeavesEverythingAsItWas) {
+    const std::string secret = Write("secret", "Key=private\r\n");
+    fs::create_directories(Path("occupied.cfg/folder"));
+    fs::create_symlink(secret, Path("link.cfg"));
+    for (const char* name : {"occupied.cfg", "link.cfg"}) {
+        SCOPED_TRACE(name);
+        testkit::ScopedPlatform platform;
+        {
+            TConfigLoader config(Path(name));
+            config.SetText("A", "2");
+        }
+        EXPECT_EQ(testkit::Shown(platform.boxes),
+                  std::vector<std::string>{
+                      "error ok " + testkit::Cp932("設定ファイルを保存できませんでした\r\n") +
+                      Path(name)});
+    }
+    EXPECT_EQ(Read("secret"), "Key=private\r\n");
+    EXPECT_TRUE(fs::is_symlink(Path("link.cfg")));
+    EXPECT_TRUE(fs::is_directory(Path("occupied.cfg/folder")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3)
         << "no temporary file is left behind";
 }
 

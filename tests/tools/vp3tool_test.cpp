@@ -1,5 +1,8 @@
 // Runs the built vp3tool as a subprocess on packages in a temporary directory.
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -174,6 +177,9 @@ TEST_F(Vp3tool, ExtractNeverWritesOutsideItsDirectory) {
     fs::create_directories(Path("out"));
     fs::create_directories(Path("elsewhere"));
     fs::create_directory_symlink(Path("elsewhere"), Path("out/link"));
+    // A file already there that is another name of a file outside is replaced, not written into.
+    fs::create_directories(Path("out/ok"));
+    fs::create_hard_link(Write("kept.txt", "kept"), Path("out/ok/good.txt"));
 
     Result extracted = Run({"extract", package, Path("out")});
     EXPECT_EQ(extracted.status, 1);
@@ -183,8 +189,10 @@ TEST_F(Vp3tool, ExtractNeverWritesOutsideItsDirectory) {
         << extracted.err;
     EXPECT_EQ(Read("out/ok/good.txt"), "data");
     EXPECT_EQ(Read("out/ok/dot.txt"), "data");
+    EXPECT_EQ(Read("kept.txt"), "kept");
     EXPECT_FALSE(fs::exists(Path("evil")) || fs::exists(Path("up")));
     EXPECT_TRUE(fs::is_empty(Path("elsewhere")));
+    EXPECT_EQ(FilesBelow(dir / "out").size(), 2u) << "no temporary file is left";
 
     Result verified = Run({"verify", package});
     EXPECT_EQ(verified.status, 1);
@@ -237,6 +245,50 @@ TEST_F(Vp3tool, ReportsEachErrorOnOneLineWithItsExitStatus) {
     for (const auto& entry : fs::directory_iterator(dir)) left.insert(entry.path().filename());
     EXPECT_EQ(left, (std::set<std::string>{".err", ".out", "case1", "case2", "emoji", "in", "long",
                                            "text.vf3"}));
+}
+
+TEST_F(Vp3tool, CreateReplacesOutOnlyWithAFinishedPackage) {
+    const std::string out = Write("game.vp3", "the old package");
+    fs::permissions(out, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    Write("in/a.txt", "a");
+    auto names = [this] {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename());
+        return names;
+    };
+    const std::set<std::string> before = {".err", ".out", "big", "game.vp3", "in"};
+    fs::create_directories(Path("big"));
+
+    // Its memory cannot be read: the build fails after it has begun.
+    Result failed = Run({"create", out, Path("in"), "/proc/self/mem"});
+    EXPECT_EQ(failed.status, 1) << failed.err;
+    EXPECT_EQ(Read("game.vp3"), "the old package");
+    EXPECT_EQ(names(), before);
+
+    // Interrupted while it packs 256 MiB (a sparse file, no disk used).
+    fs::resize_file(Write("big/zeros.dat", ""), 256 << 20);
+    std::string tool = VP3TOOL;
+    std::vector<std::string> args = {tool, "create", "--compress", out, Path("big")};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    for (int wait = 0; wait < 10000 && names().size() < before.size() + 3; ++wait) usleep(1000);
+    EXPECT_EQ(names().size(), before.size() + 3) << "the package and two scratch files";
+    kill(pid, SIGTERM);
+    int status;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(Read("game.vp3"), "the old package");
+    EXPECT_EQ(names(), before);
+
+    // Finished, it takes the old package's place and permissions.
+    ASSERT_EQ(Run({"create", out, Path("in")}).status, 0);
+    EXPECT_EQ(ListedEntries(Run({"list", out}).out).count("a.txt"), 1u);
+    EXPECT_EQ(fs::status(out).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(names(), before);
 }
 
 TEST_F(Vp3tool, BuildsTheSystemLibrary) {
