@@ -1,9 +1,11 @@
 #include "storage/Link_arc.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/ascii.h"
+#include "platform/random.h"
 
 namespace storage {
 
@@ -34,13 +36,60 @@ void PutLe32(unsigned char* bytes, uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-uint64_t FoldedHash(const char* name) {
-    uint64_t hash = 14695981039346656037u;  // 64-bit FNV-1a
-    for (; *name != '\0'; ++name) {
-        hash ^= static_cast<unsigned char>(platform::AsciiUpper(*name));
-        hash *= 1099511628211u;
+// SipHash-1-3 with a key chosen at random once per run: names from a package
+// cannot be picked to collide in the name table, which would make opening
+// quadratic in the entry count.
+class NameHasher {
+public:
+    NameHasher() : key0_(platform::SecretRandom64()), key1_(platform::SecretRandom64()) {}
+
+    // The hash of `name` with a-z upper-cased.
+    uint64_t operator()(const char* name) const {
+        uint64_t v[4] = {key0_ ^ 0x736f6d6570736575u, key1_ ^ 0x646f72616e646f6du,
+                         key0_ ^ 0x6c7967656e657261u, key1_ ^ 0x7465646279746573u};
+        uint64_t word = 0;
+        uint64_t length = 0;
+        for (; *name != '\0'; ++name) {
+            word |= uint64_t{static_cast<unsigned char>(platform::AsciiUpper(*name))}
+                    << (8 * (length % 8));
+            if (++length % 8 == 0) {
+                Absorb(v, word);
+                word = 0;
+            }
+        }
+        Absorb(v, word | length << 56);
+        v[2] ^= 0xff;
+        for (int i = 0; i < 3; ++i) Round(v);
+        return v[0] ^ v[1] ^ v[2] ^ v[3];
     }
-    return hash;
+
+private:
+    static void Round(uint64_t* v) {
+        v[0] += v[1];
+        v[1] = std::rotl(v[1], 13) ^ v[0];
+        v[0] = std::rotl(v[0], 32);
+        v[2] += v[3];
+        v[3] = std::rotl(v[3], 16) ^ v[2];
+        v[0] += v[3];
+        v[3] = std::rotl(v[3], 21) ^ v[0];
+        v[2] += v[1];
+        v[1] = std::rotl(v[1], 17) ^ v[2];
+        v[2] = std::rotl(v[2], 32);
+    }
+
+    static void Absorb(uint64_t* v, uint64_t word) {
+        v[3] ^= word;
+        Round(v);
+        v[0] ^= word;
+    }
+
+    uint64_t key0_;
+    uint64_t key1_;
+};
+
+uint64_t FoldedHash(const char* name) {
+    static const NameHasher hasher;
+    return hasher(name);
 }
 
 bool SameFoldedName(const char* a, const char* b) {

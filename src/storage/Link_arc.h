@@ -82,7 +82,8 @@ struct LinkReader {
     LinkHeader header{};
     std::vector<LinkEntry> entries;
     // Open-addressing table of entry indices (-1: empty slot), hashed on the
-    // name with a-z upper-cased; holds only the first entry of each name.
+    // name with a-z upper-cased under a key secret to the run; holds only the
+    // first entry of each name.
     std::vector<int32_t> nameTable;
 };
 
