@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 
 #include "common/colliding_names.h"
 #include "common/test_files.h"
@@ -140,6 +141,19 @@ TEST_F(LinkArchive, RefusesDirectoriesThatDoNotFitTheFile) {
         EXPECT_FALSE(
             Link_OpenAppended(Write("bad.exe", "MZ" + kStubSeparator + bytes).c_str(), &reader));
         EXPECT_TRUE(reader.file == nullptr && reader.count == 0 && reader.entries.empty());
+    }
+
+    // However much file there is (sparse here), a count beyond the cap is
+    // refused before anything is allocated for it.
+    for (uint32_t count : {kLinkMaxEntries, kLinkMaxEntries + 1}) {
+        const std::string path = Write("huge.vp3", PackageBytes({}));
+        fs::resize_file(path, kLinkHeaderSize + uint64_t{kLinkEntrySize} * count);
+        std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+            .seekp(countAt)
+            .write(Le32(count).data(), 4);
+        LinkReader reader;
+        EXPECT_EQ(Link_Open(path.c_str(), &reader), count == kLinkMaxEntries) << count;
+        Link_Close(&reader);
     }
 
     // A "+" ends the separator only after at least 201 dashes.
