@@ -1,7 +1,8 @@
 // Reading packages: every entry of a large package into memory, beside zlib's
 // uncompress and a plain fread of the same bytes; opening a package with many
 // entries and looking names up, beside reading its directory bytes and a hash
-// lookup of names that are already folded.
+// lookup of names that are already folded; opening a package whose names are
+// crafted to collide, beside the package of ordinary names.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -13,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/colliding_names.h"
 #include "storage/Link_arc.h"
 
 using namespace storage;
@@ -21,7 +23,9 @@ namespace {
 
 constexpr int kBigEntries = 2000;
 constexpr size_t kBigEntrySize = 100 * 1024;  // 200 MB of content; every other entry compressed
-constexpr int kManyEntries = 20000;
+constexpr int kManyEntries = 100000;
+// An unkeyed table for kManyEntries names has 2^18 slots.
+constexpr int kCollidingBits = 18;
 
 // Script-like text: compresses about 3:1, not to nothing.
 std::string Content(std::mt19937& random, size_t size) {
@@ -85,11 +89,24 @@ const Package& BigPackage() {
     return package;
 }
 
+void AddSmallEntry(LinkWriter& writer, const std::string& name, int i) {
+    LinkW_BeginEntry(&writer, name.c_str());
+    LinkW_Write(&writer, &i, sizeof i, 1);
+    LinkW_EndEntry(&writer);
+}
+
 const Package& ManyPackage() {
     static const Package package("many", kManyEntries, [](LinkWriter& writer, int i) {
-        LinkW_BeginEntry(&writer, ManyName(i).c_str());
-        LinkW_Write(&writer, &i, sizeof i, 1);
-        LinkW_EndEntry(&writer);
+        AddSmallEntry(writer, ManyName(i), i);
+    });
+    return package;
+}
+
+const Package& CollidingPackage() {
+    static const std::vector<std::string> names =
+        testkit::CollidingNames(kManyEntries, kCollidingBits);
+    static const Package package("colliding", kManyEntries, [](LinkWriter& writer, int i) {
+        AddSmallEntry(writer, names[i], i);
     });
     return package;
 }
@@ -140,15 +157,25 @@ void ReadEveryEntryReference(benchmark::State& state) {
 }
 BENCHMARK(ReadEveryEntryReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void OpenManyEntries(benchmark::State& state) {
-    const Package& package = ManyPackage();
+void Open(benchmark::State& state, const Package& package) {
     for (auto _ : state) {
         LinkReader reader;
         if (!Link_Open(package.path.c_str(), &reader)) std::abort();
         Link_Close(&reader);
     }
 }
+
+void OpenManyEntries(benchmark::State& state) {
+    Open(state, ManyPackage());
+}
 BENCHMARK(OpenManyEntries)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// As many names, all crafted to share one slot of an unkeyed name table; its
+// reference is OpenManyEntries.
+void OpenCollidingNames(benchmark::State& state) {
+    Open(state, CollidingPackage());
+}
+BENCHMARK(OpenCollidingNames)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Reading the header and directory bytes alone.
 void OpenManyEntriesReference(benchmark::State& state) {

@@ -53,8 +53,10 @@ bool Package::Open(const std::string& path) {
               : storage::Link_OpenAppended(path.c_str(), &reader_)) {
         return true;
     }
-    ReportError(path, plain ? "damaged archive: its directory does not fit the file"
-                            : "not a package: no archive ID at its start and no appended archive");
+    ReportError(path,
+                plain ? "damaged archive: its directory does not fit the file or holds too many "
+                        "entries"
+                      : "not a package: no archive ID at its start and no appended archive");
     return false;
 }
 

@@ -17,4 +17,9 @@ int32_t RandomInt() {
     return static_cast<int32_t>(generator() >> 1);
 }
 
+uint64_t SecretRandom64() {
+    std::random_device entropy;
+    return uint64_t{entropy()} << 32 | entropy();
+}
+
 }  // namespace platform

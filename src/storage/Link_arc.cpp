@@ -1,9 +1,11 @@
 #include "storage/Link_arc.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "platform/ascii.h"
+#include "platform/random.h"
 
 namespace storage {
 
@@ -24,6 +26,8 @@ constexpr uint64_t kMinSeparatorRun = 201;
 constexpr size_t kCopyPiece = 64 * 1024;
 // Directory records read with one stdio call.
 constexpr size_t kDirectoryBatch = 256;
+// Entry names are kept in blocks of this size; a name never spans two.
+constexpr size_t kNameBlockSize = 16 * 1024;
 
 uint32_t GetLe32(const unsigned char* bytes) {
     return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
@@ -34,13 +38,60 @@ void PutLe32(unsigned char* bytes, uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-uint64_t FoldedHash(const char* name) {
-    uint64_t hash = 14695981039346656037u;  // 64-bit FNV-1a
-    for (; *name != '\0'; ++name) {
-        hash ^= static_cast<unsigned char>(platform::AsciiUpper(*name));
-        hash *= 1099511628211u;
+// SipHash-1-3 with a key chosen at random once per run: names from a package
+// cannot be picked to collide in the name table, which would make opening
+// quadratic in the entry count.
+class NameHasher {
+public:
+    NameHasher() : key0_(platform::SecretRandom64()), key1_(platform::SecretRandom64()) {}
+
+    // The hash of `name` with a-z upper-cased.
+    uint64_t operator()(const char* name) const {
+        uint64_t v[4] = {key0_ ^ 0x736f6d6570736575u, key1_ ^ 0x646f72616e646f6du,
+                         key0_ ^ 0x6c7967656e657261u, key1_ ^ 0x7465646279746573u};
+        uint64_t word = 0;
+        uint64_t length = 0;
+        for (; *name != '\0'; ++name) {
+            word |= uint64_t{static_cast<unsigned char>(platform::AsciiUpper(*name))}
+                    << (8 * (length % 8));
+            if (++length % 8 == 0) {
+                Absorb(v, word);
+                word = 0;
+            }
+        }
+        Absorb(v, word | length << 56);
+        v[2] ^= 0xff;
+        for (int i = 0; i < 3; ++i) Round(v);
+        return v[0] ^ v[1] ^ v[2] ^ v[3];
     }
-    return hash;
+
+private:
+    static void Round(uint64_t* v) {
+        v[0] += v[1];
+        v[1] = std::rotl(v[1], 13) ^ v[0];
+        v[0] = std::rotl(v[0], 32);
+        v[2] += v[3];
+        v[3] = std::rotl(v[3], 16) ^ v[2];
+        v[0] += v[3];
+        v[3] = std::rotl(v[3], 21) ^ v[0];
+        v[2] += v[1];
+        v[1] = std::rotl(v[1], 17) ^ v[2];
+        v[2] = std::rotl(v[2], 32);
+    }
+
+    static void Absorb(uint64_t* v, uint64_t word) {
+        v[3] ^= word;
+        Round(v);
+        v[0] ^= word;
+    }
+
+    uint64_t key0_;
+    uint64_t key1_;
+};
+
+uint64_t FoldedHash(const char* name) {
+    static const NameHasher hasher;
+    return hasher(name);
 }
 
 bool SameFoldedName(const char* a, const char* b) {
@@ -89,16 +140,38 @@ bool ReadHeader(FILE* file, LinkHeader& header) {
     return true;
 }
 
-void DecodeEntry(const unsigned char* raw, LinkEntry& entry) {
-    std::memcpy(entry.name, raw, kLinkNameSize);
-    entry.name[kLinkNameSize - 1] = '\0';
+// Copies names into the reader's blocks, each name whole in one block.
+class NameStore {
+public:
+    explicit NameStore(std::vector<std::unique_ptr<char[]>>& blocks) : blocks_(blocks) {}
+
+    const char* Add(const char* name, size_t length) {
+        if (length >= kNameBlockSize - used_) {
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(kNameBlockSize));
+            used_ = 0;
+        }
+        char* copy = blocks_.back().get() + used_;
+        std::memcpy(copy, name, length);
+        copy[length] = '\0';
+        used_ += length + 1;
+        return copy;
+    }
+
+private:
+    std::vector<std::unique_ptr<char[]>>& blocks_;
+    size_t used_ = kNameBlockSize;
+};
+
+void DecodeEntry(const unsigned char* raw, LinkEntry& entry, NameStore& names) {
+    const char* name = reinterpret_cast<const char*>(raw);
+    entry.name = names.Add(name, strnlen(name, kLinkNameSize - 1));
     entry.attributes = GetLe32(raw + kLinkNameSize);
     entry.options = GetLe32(raw + kLinkNameSize + 4);
     entry.offset = GetLe32(raw + kLinkNameSize + 8);
     entry.size = GetLe32(raw + kLinkNameSize + 12);
 }
 
-void EncodeEntry(const LinkEntry& entry, unsigned char* raw) {
+void EncodeRecord(const LinkRecord& entry, unsigned char* raw) {
     std::memcpy(raw, entry.name, kLinkNameSize);
     PutLe32(raw + kLinkNameSize, entry.attributes);
     PutLe32(raw + kLinkNameSize + 4, entry.options);
@@ -115,17 +188,18 @@ bool ReadArchiveAt(LinkReader* reader, uint64_t base) {
     }
     uint64_t available = reader->fileSize - base;
     uint64_t directoryEnd = kLinkHeaderSize + uint64_t{reader->header.count} * kLinkEntrySize;
-    if (directoryEnd > available) return false;
+    if (reader->header.count > kLinkMaxEntries || directoryEnd > available) return false;
     uint64_t dataSize = available - directoryEnd;
 
     reader->entries.resize(reader->header.count);
+    NameStore names(reader->nameBlocks);
     unsigned char raw[kLinkEntrySize * kDirectoryBatch];
     for (size_t first = 0; first < reader->entries.size(); first += kDirectoryBatch) {
         size_t batch = std::min(kDirectoryBatch, reader->entries.size() - first);
         if (fread(raw, kLinkEntrySize, batch, reader->file) != batch) return false;
         for (size_t i = 0; i < batch; ++i) {
             LinkEntry& entry = reader->entries[first + i];
-            DecodeEntry(raw + i * kLinkEntrySize, entry);
+            DecodeEntry(raw + i * kLinkEntrySize, entry, names);
             if (uint64_t{entry.offset} + entry.size > dataSize) return false;
         }
     }
@@ -356,7 +430,7 @@ bool LinkW_BeginEntry(LinkWriter* writer, const char* name) {
         writer->failed = true;
         return false;
     }
-    writer->entry = LinkEntry{};
+    writer->entry = LinkRecord{};
     std::strcpy(writer->entry.name, name);
     writer->entry.attributes = writer->defaultAttributes;
     writer->entry.offset = static_cast<uint32_t>(offset);
@@ -381,7 +455,7 @@ bool LinkW_EndEntry(LinkWriter* writer) {
     }
     writer->entry.size = static_cast<uint32_t>(end - writer->entry.offset);
     unsigned char raw[kLinkEntrySize];
-    EncodeEntry(writer->entry, raw);
+    EncodeRecord(writer->entry, raw);
     if (!WriteAll(writer->headerTemp, raw, sizeof raw)) {
         writer->failed = true;
         return false;

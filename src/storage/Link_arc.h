@@ -5,13 +5,14 @@
 //
 // Plain functions over reader and writer records with C stream I/O, returning
 // booleans, counts, -1 or null, in the manner of zlib. Archives come from
-// strangers: the reader refuses a directory that does not fit the file and never
-// hands out bytes outside the entry asked for.
+// strangers: the reader refuses a directory that does not fit the file or holds
+// too many entries, and never hands out bytes outside the entry asked for.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,12 +43,28 @@ struct LinkHeader {
     uint32_t count;
 };
 
+// Real packages hold a few thousand entries; a directory with more is refused
+// as damaged. With the compact entries below, what the reader holds follows
+// the directory's real bytes, whatever its header says.
+constexpr uint32_t kLinkMaxEntries = uint32_t{1} << 18;
+
+// A directory entry as the reader keeps it: the name lives in the reader's
+// name pool, so an entry costs its name's length rather than a whole record.
 struct LinkEntry {
-    char name[kLinkNameSize];  // CP932, always NUL-terminated once read
+    const char* name;  // CP932, NUL-terminated, shorter than kLinkNameSize
     uint32_t attributes;
     uint32_t options;
     uint32_t offset;  // from the start of the data area
     uint32_t size;    // stored bytes (compressed size when compressed)
+};
+
+// A directory record as the writer builds it.
+struct LinkRecord {
+    char name[kLinkNameSize];  // NUL-terminated
+    uint32_t attributes;
+    uint32_t options;
+    uint32_t offset;
+    uint32_t size;
 };
 
 // Where Link_ReadToStream puts an entry's bytes: memory or a file.
@@ -81,8 +98,11 @@ struct LinkReader {
     int32_t current = -1;  // entry of the last seek
     LinkHeader header{};
     std::vector<LinkEntry> entries;
+    // The entries' names, each ending in NUL, in blocks that never move.
+    std::vector<std::unique_ptr<char[]>> nameBlocks;
     // Open-addressing table of entry indices (-1: empty slot), hashed on the
-    // name with a-z upper-cased; holds only the first entry of each name.
+    // name with a-z upper-cased under a key secret to the run; holds only the
+    // first entry of each name.
     std::vector<int32_t> nameTable;
 };
 
@@ -123,7 +143,7 @@ struct LinkWriter {
     std::string headerTempPath;
     std::string dataTempPath;
     LinkHeader header{};
-    LinkEntry entry{};  // the entry being written; callers may set its attributes and options
+    LinkRecord entry{};  // the entry being written; callers may set its attributes and options
     bool entryOpen = false;
     bool failed = false;  // a write went wrong; Finish reports it
     uint32_t defaultAttributes = 0;

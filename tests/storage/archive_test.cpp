@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
 
+#include "common/colliding_names.h"
 #include "common/test_files.h"
 #include "common/test_package.h"
 #include "common/test_platform.h"
+#include "platform/ascii.h"
 
 namespace fs = std::filesystem;
 using namespace storage;
@@ -71,6 +75,32 @@ TEST_F(LinkArchive, LookupsFoldAsciiCaseAndTakeTheFirstMatch) {
     Link_Close(&reader);
 }
 
+// Names that all land in one slot of an unkeyed table would make every probe
+// walk all the names before it: opening becomes quadratic in the entry count.
+TEST_F(LinkArchive, NamesCraftedToCollideStillSpreadOverTheNameTable) {
+    const std::vector<std::string> names = CollidingNames(4096, 16);
+    std::vector<PackageEntry> entries;
+    for (const std::string& name : names) entries.push_back({name, ""});
+    entries.push_back({platform::AsciiLowerCase(names[7]), ""});
+    LinkReader reader;
+    ASSERT_TRUE(Open(reader, entries));
+
+    // A probe walks a run of occupied slots; at half load random runs stay
+    // below 60 slots.
+    size_t run = 0, longest = 0;
+    for (int32_t index : reader.nameTable) {
+        run = index < 0 ? 0 : run + 1;
+        longest = std::max(longest, run);
+    }
+    EXPECT_LT(longest, 200u);
+    int32_t misses = 0;
+    for (int32_t i = 0; i < static_cast<int32_t>(names.size()); ++i) {
+        misses += Link_FindIndex(&reader, platform::AsciiLowerCase(names[i]).c_str()) != i;
+    }
+    EXPECT_EQ(misses, 0);
+    Link_Close(&reader);
+}
+
 TEST_F(LinkArchive, ReadsNeverLeaveTheEntry) {
     LinkReader reader;
     ASSERT_TRUE(Open(reader, {{"first", "AAAAAA"}, {"middle", "0123456789"}, {"last", "xyz"}}));
@@ -111,6 +141,19 @@ TEST_F(LinkArchive, RefusesDirectoriesThatDoNotFitTheFile) {
         EXPECT_FALSE(
             Link_OpenAppended(Write("bad.exe", "MZ" + kStubSeparator + bytes).c_str(), &reader));
         EXPECT_TRUE(reader.file == nullptr && reader.count == 0 && reader.entries.empty());
+    }
+
+    // However much file there is (sparse here), a count beyond the cap is
+    // refused before anything is allocated for it.
+    for (uint32_t count : {kLinkMaxEntries, kLinkMaxEntries + 1}) {
+        const std::string path = Write("huge.vp3", PackageBytes({}));
+        fs::resize_file(path, kLinkHeaderSize + uint64_t{kLinkEntrySize} * count);
+        std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+            .seekp(countAt)
+            .write(Le32(count).data(), 4);
+        LinkReader reader;
+        EXPECT_EQ(Link_Open(path.c_str(), &reader), count == kLinkMaxEntries) << count;
+        Link_Close(&reader);
     }
 
     // A "+" ends the separator only after at least 201 dashes.
