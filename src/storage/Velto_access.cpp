@@ -70,6 +70,11 @@ void Fail(std::string_view text) {
     platform::Events().Terminate(1);
 }
 
+// A file that cannot be trusted at all: "damaged", with its path, then the quit.
+void FailDamaged(const std::string& path) {
+    Fail(std::string(scenario::kFileDamagedMessage) + platform::Utf8ToCp932(path));
+}
+
 // Abort ends the game; Ignore goes on.
 bool AskAbortOrIgnore(std::string_view text) {
     if (platform::ShowMessage(MessageKind::Error, MessageButtons::AbortIgnore, text) ==
@@ -137,7 +142,7 @@ bool TVeltoAccessControl::OpenArchive(const std::string& path) {
     } else if (Link_HasId(path.c_str(), "///")) {
         auto text = platform::ReadFile(path, kMaxScenarioBytes);
         if (!text) {
-            Fail(std::string(scenario::kFileDamagedMessage) + platform::Utf8ToCp932(path));
+            FailDamaged(path);
             return false;
         }
         document_.LoadFromText(*text);
@@ -149,12 +154,17 @@ bool TVeltoAccessControl::OpenArchive(const std::string& path) {
     // A directory that does not fit the file, or an executable without an
     // archive behind it: nothing in it could be trusted.
     if (!opened) {
-        Fail(std::string(scenario::kFileDamagedMessage) + platform::Utf8ToCp932(path));
+        FailDamaged(path);
         return false;
     }
-    LinkMemoryStream scenario;
-    if (!Link_ReadByName(&scenario, "velto.vf3", &package_) ||
-        scenario.bytes.size() > kMaxScenarioBytes) {
+    // Reading stops at the limit, so a small entry that inflates without end
+    // costs no more than a scenario at the limit.
+    LinkBoundedStream scenario(kMaxScenarioBytes);
+    if (!Link_ReadByName(&scenario, "velto.vf3", &package_)) {
+        if (scenario.overflowed) {
+            FailDamaged(path);
+            return false;
+        }
         scenario.bytes.clear();
     }
     document_.LoadFromText(scenario.bytes);
@@ -243,10 +253,8 @@ bool TVeltoAccessControl::OpenLibrary(const std::string& path) {
 bool TVeltoAccessControl::LoadSystemBook() {
     int32_t index = Link_FindIndex(&library_, "system.vf3");
     if (index < 0) return false;
-    LinkMemoryStream text;
-    if (!Link_ReadToStream(&text, index, &library_) || text.bytes.size() > kMaxScenarioBytes) {
-        text.bytes.clear();
-    }
+    LinkBoundedStream text(kMaxScenarioBytes);
+    if (!Link_ReadToStream(&text, index, &library_)) text.bytes.clear();
     scenario::TVeltoFile system;
     system.LoadFromText(text.bytes);
     document_.ImportBook("_system", system);
