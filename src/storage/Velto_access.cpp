@@ -141,11 +141,10 @@ bool TVeltoAccessControl::OpenArchive(const std::string& path) {
         opened = Link_OpenAppended(path.c_str(), &package_);
     } else if (Link_HasId(path.c_str(), "///")) {
         auto text = platform::ReadFile(path, kMaxScenarioBytes);
-        if (!text) {
+        if (!text || !document_.LoadFromText(std::move(*text))) {
             FailDamaged(path);
             return false;
         }
-        document_.LoadFromText(*text);
         return true;
     } else {
         Fail(kWrongId);
@@ -167,7 +166,10 @@ bool TVeltoAccessControl::OpenArchive(const std::string& path) {
         }
         scenario.bytes.clear();
     }
-    document_.LoadFromText(scenario.bytes);
+    if (!document_.LoadFromText(std::move(scenario.bytes))) {
+        FailDamaged(path);
+        return false;
+    }
     return true;
 }
 
@@ -256,7 +258,7 @@ bool TVeltoAccessControl::LoadSystemBook() {
     LinkBoundedStream text(kMaxScenarioBytes);
     if (!Link_ReadToStream(&text, index, &library_)) text.bytes.clear();
     scenario::TVeltoFile system;
-    system.LoadFromText(text.bytes);
+    system.LoadFromText(std::move(text.bytes));
     document_.ImportBook("_system", system);
     return true;
 }

@@ -33,7 +33,7 @@ protected:
 };
 
 TEST_F(Variables, LiveAsLinesOfTheirHeaderBlocks) {
-    StringList expected = doc.Lines();
+    StringList expected(doc.Lines().begin(), doc.Lines().end());
     vars.Set_Value("%score%", 5);
     vars.Set_Text("$name$", "Taro=first");
     vars.Set_Value("%lives%", -3);
@@ -144,7 +144,7 @@ TEST(VariableClock, RandomRangeAndElapsedSecondsAcrossTheTickWrap) {
 }
 
 TEST_F(Variables, RefusedWrites) {
-    StringList before = doc.Lines();
+    StringList before(doc.Lines().begin(), doc.Lines().end());
     vars.Set_Value(kRandom, 5);
     vars.Set_Text("$@ScriptFile$", "x");
     EXPECT_TRUE(boxes.Records().empty());
