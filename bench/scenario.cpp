@@ -65,7 +65,7 @@ void LoadIndexAndFetchEveryCommand(benchmark::State& state) {
             for (int32_t i = 0; i < count; ++i) {
                 scenario::TVeltoCommand command;
                 cache.GetCommand(i, command);
-                benchmark::DoNotOptimize(command.Params.data());
+                benchmark::DoNotOptimize(command);
                 ++commands;
             }
         }

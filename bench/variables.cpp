@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/headless.h"
 #include "scenario/Text_util.h"
 #include "scenario/Var_ctrl.h"
 #include "scenario/Velto_file.h"
@@ -63,6 +64,8 @@ void MixedCallsOnVariableCtrl(benchmark::State& state) {
     const std::vector<Call>& calls = Calls();
     // Outside the loop, so that freeing a grown document is not timed.
     std::unique_ptr<scenario::TVeltoFile> doc;
+    platform::HeadlessBackend backend;  // the variables read the clock
+    platform::ScopedBackend installed(backend);
     scenario::TVariableCtrl vars;
     for (auto _ : state) {
         state.PauseTiming();

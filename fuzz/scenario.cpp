@@ -17,6 +17,7 @@
 #include "scenario/Text_util.h"
 #include "scenario/Velto_file.h"
 
+using scenario::LineList;
 using scenario::StringList;
 using scenario::TCommandCtrl;
 using scenario::TVeltoCommand;
@@ -83,11 +84,11 @@ bool StartsWithKey(std::string_view line, std::string_view key) {
 void CheckHead(TVeltoFile& doc, const std::string& name) {
     int32_t start = 0, end = 0;
     if (!doc.FindHead(name, start, end)) return;
-    const StringList& lines = doc.Lines();
+    const LineList& lines = doc.Lines();
     int32_t last = std::min<int32_t>(end, static_cast<int32_t>(lines.size()));
     int32_t checked = 0;
     for (int32_t i = start + 1; i < last && checked < kMaxKeysPerHead; ++i) {
-        if (lines[i].find('=') == std::string::npos) continue;
+        if (lines[i].find('=') == std::string_view::npos) continue;
         std::string key(KeyOf(lines[i]));
         int32_t first = start + 1;
         while (!StartsWithKey(lines[first], key)) ++first;
@@ -113,7 +114,7 @@ void CheckBook(TVeltoFile& doc, TVeltoFile& other, const std::string& name, bool
     int32_t start = 0, end = 0;
     bool found = doc.FindBook(name, start, end);
     Check(doc.BookExists(name) == found || !clean);
-    StringList lines;
+    LineList lines;
     Check(doc.CopyBookLines(name, lines) == found);
     if (found) Check(lines.size() == static_cast<size_t>(end - start + 1));
     bool existed = other.BookExists(name);
@@ -129,7 +130,7 @@ void CheckPage(TVeltoFile& doc, TCommandCtrl& cache, const Block& page) {
     int32_t count = cache.GetCount();
     int32_t start = 0, end = 0;
     Check(doc.FindPage(page.name, page.page, start, end));
-    const StringList& lines = doc.Lines();
+    const LineList& lines = doc.Lines();
     int32_t last = std::min<int32_t>(end, static_cast<int32_t>(lines.size()));
     int32_t commands = 0;
     bool overflow = false;
@@ -146,13 +147,13 @@ void CheckPage(TVeltoFile& doc, TCommandCtrl& cache, const Block& page) {
         Check(cache.GetCommand(i, command));
         Check(command.NestLevel == cache.GetNestLevel(i));
         Check(command.Type >= 0 && command.Type <= scenario::kCmdSystem);
-        for (const std::string& param : command.Params) {
+        for (std::string_view param : command.Params) {
             std::string_view text = scenario::Trim(param);
             Check(overflow || text.empty() || text[0] != '@');
         }
         params += command.Params.size();
         if (!command.Params.empty()) {
-            std::string key(KeyOf(command.Params.back()));
+            std::string key(KeyOf(command.Params[command.Params.size() - 1]));
             command.GetString(key, "");
             command.GetInt(key, 0);
             command.GetBool(key, false);
@@ -220,8 +221,8 @@ void WriteSettings(TVeltoFile& doc, const StringList& writes) {
 void CheckIndexAgainstFresh(const TVeltoFile& doc) {
     if (doc.IndexDirty()) return;
     std::string text;
-    for (const std::string& line : doc.Lines()) {
-        if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) return;
+    for (std::string_view line : doc.Lines()) {
+        if (line.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return;
         text += line;
         text += '\n';
     }
@@ -237,11 +238,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::string_view input(reinterpret_cast<const char*>(data), size);
     TVeltoFile doc;
-    doc.LoadFromText(input);
+    doc.LoadFromText(std::string(input));
 
     // Names for lookups that may miss: the first lines of the document as they are.
-    StringList names(doc.Lines().begin(),
-                     doc.Lines().begin() + std::min(doc.Lines().size(), kMaxNames));
+    StringList names;
+    for (size_t i = 0; i < std::min(doc.Lines().size(), kMaxNames); ++i) {
+        names.emplace_back(doc.Lines()[i]);
+    }
     StringList writes;
     size_t nul = input.find('\0');
     if (nul != std::string_view::npos) {

@@ -3,9 +3,9 @@
 namespace scenario {
 
 std::string TVeltoCommand::GetString(std::string_view key, std::string_view fallback) const {
-    const std::string* line = FindKeyIgnoreCase(Params, key);
+    std::optional<std::string_view> line = FindKeyIgnoreCase(Params, key);
     if (!line) return std::string(fallback);
-    return line->substr(key.size() + 1);
+    return std::string(line->substr(key.size() + 1));
 }
 
 int32_t TVeltoCommand::GetInt(std::string_view key, int32_t fallback) const {

@@ -12,7 +12,7 @@ namespace scenario {
 
 class TVeltoCommand {
 public:
-    StringList Params;  // KEY=VALUE lines, verbatim, in page order
+    LineList Params;  // KEY=VALUE lines, verbatim, in page order
     int32_t NestLevel = 0;
     int32_t Type = 0;
     std::string Line;  // the command line as written (traces show it)

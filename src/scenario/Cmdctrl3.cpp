@@ -71,7 +71,7 @@ public:
     }
 
 private:
-    const StringList& lines_;
+    const LineList& lines_;
     int32_t start_ = 0;
     int32_t end_ = 0;
     int32_t count_ = 0;
@@ -109,7 +109,7 @@ bool TCommandCtrl::GetCommand(int32_t index, TVeltoCommand& command) {
     command.NestLevel = entries_[index].NestLevel;
     command.Params.clear();
     command.Params.reserve(last - first);
-    for (int32_t n = first; n < last; ++n) command.Params.emplace_back(page[n]);
+    for (int32_t n = first; n < last; ++n) command.Params.push_back(page[n]);
     return true;
 }
 

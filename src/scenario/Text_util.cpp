@@ -2,27 +2,149 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
 
 #include "platform/ascii.h"
 #include "platform/cp932.h"
 
 namespace scenario {
 
+namespace {
+
+// Offsets into a LineList's buffer are 32-bit.
+constexpr size_t kMaxListBytes = UINT32_MAX;
+// Below this, unused bytes of a LineList are left alone: reclaiming them
+// would cost more than they do.
+constexpr size_t kCompactAtBytes = 64 * 1024;
+
+// Calls `onLine` (begin, end) for each line of `text`, as SplitLines splits.
+template <typename OnLine>
+void ForEachLine(std::string_view text, OnLine onLine) {
+    size_t end = std::min(text.find('\0'), text.size());
+    size_t p = 0;
+    while (p < end) {
+        size_t lineEnd = p;
+        while (lineEnd < end && text[lineEnd] != '\n' && text[lineEnd] != '\r') ++lineEnd;
+        onLine(p, lineEnd);
+        p = lineEnd;
+        if (p < end && text[p++] == '\r' && p < end && text[p] == '\n') ++p;
+    }
+}
+
+bool Contains(const std::string& buffer, const char* p) {
+    return std::greater_equal<const char*>()(p, buffer.data()) &&
+           std::less<const char*>()(p, buffer.data() + buffer.size());
+}
+
+template <typename Lines>
+std::optional<size_t> KeyLine(const Lines& lines, std::string_view key) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        size_t eq = line.find('=');
+        if (eq != std::string_view::npos && SameTextIgnoreCase(line.substr(0, eq), key)) return i;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 StringList SplitLines(std::string_view text) {
-    size_t nul = text.find('\0');
-    if (nul != std::string_view::npos) text = text.substr(0, nul);
     StringList lines;
     lines.reserve(std::count(text.begin(), text.end(), '\n') + 1);
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end) {
-        const char* lineEnd = p;
-        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
-        lines.emplace_back(p, lineEnd);
-        p = lineEnd;
-        if (p < end && *p++ == '\r' && p < end && *p == '\n') ++p;
-    }
+    ForEachLine(text, [&](size_t begin, size_t end) {
+        lines.emplace_back(text.substr(begin, end - begin));
+    });
     return lines;
+}
+
+LineList::LineList(std::initializer_list<std::string_view> lines) {
+    spans_.reserve(lines.size());
+    for (std::string_view line : lines) push_back(line);
+}
+
+bool LineList::AssignText(std::string text, size_t maxLines) {
+    clear();
+    size_t count = 0;
+    ForEachLine(text, [&](size_t, size_t) { ++count; });
+    if (count > maxLines || text.size() > kMaxListBytes) return false;
+    spans_.reserve(count);
+    size_t used = 0;
+    ForEachLine(text, [&](size_t begin, size_t end) {
+        spans_.push_back({static_cast<uint32_t>(begin), static_cast<uint32_t>(end - begin)});
+        used += end - begin;
+    });
+    // The text becomes the buffer; its line breaks are the unused bytes.
+    buffer_ = std::move(text);
+    unused_ = buffer_.size() - used;
+    CompactIfWasteful();
+    return true;
+}
+
+void LineList::clear() {
+    buffer_.clear();
+    spans_.clear();
+    unused_ = 0;
+}
+
+void LineList::push_back(std::string_view line) {
+    spans_.push_back(Store(line));
+}
+
+void LineList::insert(size_t index, std::string_view line) {
+    spans_.insert(spans_.begin() + index, Store(line));
+}
+
+void LineList::replace(size_t index, std::string_view line) {
+    Span& span = spans_[index];
+    if (line.size() <= span.length) {
+        std::memmove(buffer_.data() + span.offset, line.data(), line.size());
+        unused_ += span.length - line.size();
+        span.length = static_cast<uint32_t>(line.size());
+        return;
+    }
+    unused_ += span.length;
+    span.length = 0;  // so that a compaction in Store drops the old text
+    spans_[index] = Store(line);
+    CompactIfWasteful();
+}
+
+LineList::Span LineList::Store(std::string_view line) {
+    // A line of this list would move with the buffer.
+    if (!line.empty() && Contains(buffer_, line.data())) return Store(std::string(line));
+    if (line.size() > kMaxListBytes - buffer_.size()) {
+        Compact();
+        // 4 GiB of lines in use: more than memory would hold anyway.
+        if (line.size() > kMaxListBytes - buffer_.size()) throw std::length_error("LineList");
+    }
+    Span span{static_cast<uint32_t>(buffer_.size()), static_cast<uint32_t>(line.size())};
+    buffer_.append(line);
+    return span;
+}
+
+void LineList::CompactIfWasteful() {
+    if (unused_ > kCompactAtBytes && unused_ > buffer_.size() / 2) Compact();
+}
+
+void LineList::Compact() {
+    std::string packed;
+    packed.reserve(buffer_.size() - unused_);
+    for (Span& span : spans_) {
+        uint32_t offset = static_cast<uint32_t>(packed.size());
+        packed.append(buffer_, span.offset, span.length);
+        span.offset = offset;
+    }
+    buffer_ = std::move(packed);
+    unused_ = 0;
+}
+
+bool operator==(const LineList& a, const LineList& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end());
+}
+
+bool operator==(const LineList& lines, const StringList& strings) {
+    return std::equal(lines.begin(), lines.end(), strings.begin(), strings.end());
 }
 
 std::string_view Trim(std::string_view text) {
@@ -114,16 +236,24 @@ bool SameTextIgnoreCase(std::string_view a, std::string_view b) {
 
 const std::string* FindKeyIgnoreCase(const StringList& lines, std::string_view key,
                                      size_t* position) {
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        size_t eq = line.find('=');
-        if (eq == std::string_view::npos) continue;
-        if (SameTextIgnoreCase(line.substr(0, eq), key)) {
-            if (position) *position = i;
-            return &lines[i];
-        }
+    std::optional<size_t> found = KeyLine(lines, key);
+    if (!found) return nullptr;
+    if (position) *position = *found;
+    return &lines[*found];
+}
+
+std::optional<std::string_view> FindKeyIgnoreCase(const LineList& lines, std::string_view key) {
+    std::optional<size_t> found = KeyLine(lines, key);
+    if (!found) return std::nullopt;
+    return lines[*found];
+}
+
+uint64_t HashText(std::string_view text, uint64_t hash) {
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
     }
-    return nullptr;
+    return hash;
 }
 
 }  // namespace scenario

@@ -63,6 +63,10 @@ constexpr std::string_view kSetValueSyntaxError =
     "debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=";
 constexpr std::string_view kSetTextSyntaxError =
     "debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=";
+constexpr std::string_view kSetTextTooLong =
+    "debug - TVariableCtrl::Set_Text()\r\ntext too long : VarName=";
+constexpr std::string_view kSubstituteTooLong =
+    "debug - TVariableCtrl::Substitute()\r\ntext too long : VarName=";
 
 bool IsSpecialName(std::string_view name) {
     return !name.empty() && name[0] == '@';
@@ -106,26 +110,43 @@ SettingName SplitSettingName(std::string_view name) {
     return {name.substr(1, colon - 1), name.substr(colon + 1)};
 }
 
-// Replaces every pair of markers, paired from the left, by what `append`
-// writes for the name between them. False on an unpaired marker.
-template <typename AppendValue>
-bool ReplaceMarkedNames(std::string_view text, char marker, AppendValue append, std::string& out) {
+void ShowDebug(std::string_view message, std::string_view target) {
+    std::string text(message);
+    text.append(target);
+    platform::ShowMessage(platform::MessageKind::Plain, platform::MessageButtons::Ok, text);
+}
+
+enum class Replaced { kDone, kUnpaired, kTooLong };
+
+// Replaces every pair of markers, paired from the left, by `valueOf` the name
+// between them. Stops at an unpaired marker, or before a value that would
+// take `out` past the size limit; `reference` is then that marked name.
+template <typename ValueOf>
+Replaced ReplaceMarkedNames(std::string_view text, char marker, ValueOf valueOf, std::string& out,
+                            std::string_view& reference) {
     size_t open;
     while ((open = text.find(marker)) != std::string_view::npos) {
         out.append(text.substr(0, open));
         size_t close = text.find(marker, open + 1);
-        if (close == std::string_view::npos) return false;
-        append(text.substr(open + 1, close - open - 1), out);
+        if (close == std::string_view::npos) return Replaced::kUnpaired;
+        std::string value = valueOf(text.substr(open + 1, close - open - 1));
+        if (out.size() + value.size() > TVariableCtrl::kMaxStringBytes) {
+            reference = text.substr(open, close - open + 1);
+            return Replaced::kTooLong;
+        }
+        out += value;
         text.remove_prefix(close + 1);
     }
     out.append(text);
-    return true;
+    return Replaced::kDone;
 }
 
-void ReportSyntaxError(std::string_view message, std::string_view target) {
-    std::string text(message);
-    text.append(target);
-    platform::ShowMessage(platform::MessageKind::Plain, platform::MessageButtons::Ok, text);
+// What a pass that did not finish leaves as the substituted text.
+std::string FailedPass(Replaced replaced, std::string_view unpairedMessage,
+                       std::string_view reference) {
+    if (replaced == Replaced::kUnpaired) return std::string(unpairedMessage);
+    ShowDebug(kSubstituteTooLong, reference);
+    return "";
 }
 
 }  // namespace
@@ -184,34 +205,34 @@ int32_t TVariableCtrl::Get_Value(std::string_view operand) {
 }
 
 void TVariableCtrl::Set_Value(std::string_view target, int32_t value) {
-    if (!IsAssignableTarget(target, '%')) return ReportSyntaxError(kSetValueSyntaxError, target);
+    if (!IsAssignableTarget(target, '%')) return ShowDebug(kSetValueSyntaxError, target);
     SetValueVar(InnerName(target), value);
 }
 
 void TVariableCtrl::Set_Text(std::string_view target, std::string_view text) {
-    if (!IsAssignableTarget(target, '$')) return ReportSyntaxError(kSetTextSyntaxError, target);
+    if (!IsAssignableTarget(target, '$')) return ShowDebug(kSetTextSyntaxError, target);
+    if (text.size() > kMaxStringBytes) return ShowDebug(kSetTextTooLong, target);
     SetStringVar(InnerName(target), text);
 }
 
 std::string TVariableCtrl::Substitute(std::string_view text, bool& failed) {
     failed = false;
+    std::string_view reference;
     // String values go in verbatim, but a "%" inside one takes part in the
     // numeric pass that follows.
     std::string withStrings;
-    auto appendString = [this](std::string_view name, std::string& out) {
-        out += GetStringVar(name);
-    };
-    if (!ReplaceMarkedNames(text, '$', appendString, withStrings)) {
+    auto stringValue = [this](std::string_view name) { return GetStringVar(name); };
+    Replaced replaced = ReplaceMarkedNames(text, '$', stringValue, withStrings, reference);
+    if (replaced != Replaced::kDone) {
         failed = true;
-        return std::string(kUnpairedDollar);
+        return FailedPass(replaced, kUnpairedDollar, reference);
     }
     std::string result;
-    auto appendValue = [this](std::string_view name, std::string& out) {
-        out += IntToText(GetValueVar(name));
-    };
-    if (!ReplaceMarkedNames(withStrings, '%', appendValue, result)) {
+    auto numberValue = [this](std::string_view name) { return IntToText(GetValueVar(name)); };
+    replaced = ReplaceMarkedNames(withStrings, '%', numberValue, result, reference);
+    if (replaced != Replaced::kDone) {
         failed = true;
-        return std::string(kUnpairedPercent);
+        return FailedPass(replaced, kUnpairedPercent, reference);
     }
     return result;
 }

@@ -4,6 +4,7 @@
 // read-only special variables (random number, clock, date, header settings).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +16,11 @@ namespace scenario {
 
 class TVariableCtrl {
 public:
+    // Far beyond any text a game keeps; longer ones come from a runaway loop
+    // (a value doubled on every pass) that would otherwise take all memory.
+    // It also keeps what one command copies small.
+    static constexpr size_t kMaxStringBytes = 1u << 20;
+
     TVariableCtrl();
 
     // The document holding the variables; not owned. Without one, stored
@@ -38,12 +44,17 @@ public:
     // between the first and the last character.
     int32_t Get_Value(std::string_view operand);
     void Set_Value(std::string_view target, int32_t value);
+
+    // A text longer than kMaxStringBytes is refused in a debug box; the
+    // variable keeps its value.
     void Set_Text(std::string_view target, std::string_view text);
 
     // Replaces $NAME$ with string variables, then %NAME% with numeric ones.
-    // An unpaired marker sets `failed` and gives the parse error message.
+    // An unpaired marker sets `failed` and gives the parse error message; a
+    // value that would take the result past kMaxStringBytes sets it too, is
+    // reported in a debug box and gives "".
     std::string Substitute(std::string_view text, bool& failed);
-    // Substitute, the error message standing in for the text on failure.
+    // Substitute, what it gives on failure standing in for the text.
     std::string Get_Text(std::string_view text);
 
 private:

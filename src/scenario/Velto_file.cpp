@@ -34,7 +34,7 @@ void ReportDamage(std::string_view what) {
     platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok, text);
 }
 
-void ReportUnknownBlock(const std::string& line) {
+void ReportUnknownBlock(std::string_view line) {
     std::string text(kUnknownBlockReport);
     text += line;
     platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok, text);
@@ -45,12 +45,31 @@ bool StartsWithKey(std::string_view line, std::string_view key) {
            line[key.size()] == '=';
 }
 
-std::string EntryText(std::string_view key, int32_t start, int32_t end) {
-    std::string text(key);
-    text += IntToText(start);
-    text += ',';
-    text += IntToText(end);
-    return text;
+std::string_view KeyOf(std::string_view line) {
+    return line.substr(0, line.find('='));
+}
+
+// For the key tables: whether the line `offset` lines into a block has `key`.
+auto HasKeyAt(const LineList& lines, int32_t blockStart, std::string_view key) {
+    return [&lines, blockStart, key](uint32_t offset) {
+        return KeyOf(lines[blockStart + offset]) == key;
+    };
+}
+
+std::string_view BlockName(std::string_view line) {
+    size_t eq = line.find('=');
+    if (eq == std::string_view::npos) return {};
+    std::string_view rest = line.substr(eq + 1);
+    size_t close = rest.find('>');
+    std::string_view name =
+        close == std::string_view::npos ? std::string_view() : rest.substr(0, close);
+    size_t quote = name.find('"');
+    if (quote != std::string_view::npos) {
+        name = name.substr(quote + 1);
+        size_t second = name.find('"');
+        if (second != std::string_view::npos) name = name.substr(0, second);
+    }
+    return name;
 }
 
 }  // namespace
@@ -70,8 +89,8 @@ void TVeltoFile::NewDocument() {
     indexDirty_ = true;
     ResetCache();
     lines_.clear();
-    lines_.emplace_back(kBanner1);
-    lines_.emplace_back(kBanner2);
+    lines_.push_back(kBanner1);
+    lines_.push_back(kBanner2);
     RebuildIndex();
 }
 
@@ -81,22 +100,22 @@ bool TVeltoFile::LoadFromFile(const std::string& path) {
         LoadFromText("");
         return false;
     }
-    LoadFromStream(file);
-    return true;
+    return LoadFromStream(file);
 }
 
-void TVeltoFile::LoadFromStream(std::istream& stream) {
+bool TVeltoFile::LoadFromStream(std::istream& stream) {
     stream.clear();
     stream.seekg(0);
     std::string text((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-    LoadFromText(text);
+    return LoadFromText(std::move(text));
 }
 
-void TVeltoFile::LoadFromText(std::string_view text) {
+bool TVeltoFile::LoadFromText(std::string text) {
     indexDirty_ = true;
     ResetCache();
-    lines_ = SplitLines(text);
+    bool loaded = lines_.AssignText(std::move(text), kMaxLines);
     RebuildIndex();
+    return loaded;
 }
 
 int TVeltoFile::ClassifyLine(std::string_view line) {
@@ -143,72 +162,62 @@ std::string TVeltoFile::MakeBlockLine(int kind, std::string_view name) {
 }
 
 std::string TVeltoFile::GetBlockName(std::string_view line) {
-    size_t eq = line.find('=');
-    if (eq == std::string_view::npos) return "";
-    std::string_view rest = line.substr(eq + 1);
-    size_t close = rest.find('>');
-    std::string_view name =
-        close == std::string_view::npos ? std::string_view() : rest.substr(0, close);
-    size_t quote = name.find('"');
-    if (quote != std::string_view::npos) {
-        name = name.substr(quote + 1);
-        size_t second = name.find('"');
-        if (second != std::string_view::npos) name = name.substr(0, second);
-    }
-    return std::string(name);
-}
-
-void TVeltoFile::AddIndexEntry(std::string key, int32_t start, int32_t end) {
-    size_t position = index_.size();
-    // Names may hold colons; the lookup key of an entry ends at its first one.
-    std::string_view lookupKey(key);
-    lookupKey = lookupKey.substr(0, lookupKey.find(':') + 1);
-    if (firstEntry_.find(lookupKey) == firstEntry_.end()) {
-        firstEntry_.emplace(std::string(lookupKey), position);
-    }
-    size_t keyLength = key.size();
-    index_.push_back({EntryText(key, start, end), keyLength, start, end});
+    return std::string(BlockName(line));
 }
 
 bool TVeltoFile::RebuildIndex() {
-    index_.clear();
-    firstEntry_.clear();
-    keyMaps_.clear();
+    index_.Clear();
+    keyTables_.clear();
     cacheEntry_ = kNoEntry;
+    bool complete = IndexBlocks();
+    // Blocks before damage stay usable.
+    index_.Finish();
+    if (!complete) return false;
+    ResetCache();
+    indexDirty_ = false;
+    return true;
+}
+
+// Adds an entry for each block up to the end, or up to damage, which it
+// reports; false then.
+bool TVeltoFile::IndexBlocks() {
+    using Kind = TBlockIndex::Kind;
     int32_t headStart = -1, bookStart = -1, pageStart = -1;
-    std::string headName, bookName, pageName;
+    uint32_t headName = TBlockIndex::kEmptyName;
+    uint32_t bookName = TBlockIndex::kEmptyName;
+    uint32_t pageName = TBlockIndex::kEmptyName;
     for (size_t i = 0; i < lines_.size(); ++i) {
-        const std::string& line = lines_[i];
+        std::string_view line = lines_[i];
         int32_t n = static_cast<int32_t>(i);
         switch (ClassifyLine(line)) {
             case kHeadStart:
                 if (headStart != -1) return ReportDamage("[Header block miss close flag]"), false;
-                headName = GetBlockName(line);
+                headName = index_.AddName(BlockName(line));
                 headStart = n;
                 break;
             case kHeadEnd:
                 if (headStart == -1) return ReportDamage("[Header block miss start flag]"), false;
-                AddIndexEntry(headName + "/:", headStart, n);
+                index_.Add(Kind::kHead, headName, TBlockIndex::kEmptyName, headStart, n);
                 headStart = -1;
                 break;
             case kBookStart:
                 if (bookStart != -1) return ReportDamage("[Book block miss close flag]"), false;
-                bookName = GetBlockName(line);
+                bookName = index_.AddName(BlockName(line));
                 bookStart = n;
                 break;
             case kBookEnd:
                 if (bookStart == -1) return ReportDamage("[Book block miss start flag]"), false;
-                AddIndexEntry(bookName + ":", bookStart, n);
+                index_.Add(Kind::kBook, bookName, TBlockIndex::kEmptyName, bookStart, n);
                 bookStart = -1;
                 break;
             case kPageStart:
                 if (pageStart != -1) return ReportDamage("[Page block miss close flag]"), false;
-                pageName = GetBlockName(line);
+                pageName = index_.AddName(BlockName(line));
                 pageStart = n;
                 break;
             case kPageEnd:
                 if (pageStart == -1) return ReportDamage("[Page block miss start flag]"), false;
-                AddIndexEntry(bookName + "/" + pageName + ":", pageStart, n);
+                index_.Add(Kind::kPage, bookName, pageName, pageStart, n);
                 pageStart = -1;
                 break;
             case kUnknownBlock:
@@ -217,29 +226,16 @@ bool TVeltoFile::RebuildIndex() {
                 break;
         }
     }
-    ResetCache();
-    indexDirty_ = false;
     return true;
 }
 
 StringList TVeltoFile::Index() const {
     StringList list;
     list.reserve(index_.size());
-    for (const IndexEntry& entry : index_) list.push_back(entry.text);
+    for (size_t position = 0; position < index_.size(); ++position) {
+        list.push_back(index_.Text(position));
+    }
     return list;
-}
-
-size_t TVeltoFile::FindEntryPosition(std::string_view key) const {
-    if (!key.empty() && key.find(':') == key.size() - 1) {
-        // A key with one colon, at its end, matches exactly the entries whose
-        // text up to their first colon is the key.
-        auto it = firstEntry_.find(key);
-        return it == firstEntry_.end() ? kNoEntry : it->second;
-    }
-    for (size_t i = 0; i < index_.size(); ++i) {
-        if (index_[i].text.compare(0, key.size(), key) == 0) return i;
-    }
-    return kNoEntry;
 }
 
 bool TVeltoFile::FindIndexEntry(std::string_view key, int32_t& start, int32_t& end) {
@@ -249,17 +245,12 @@ bool TVeltoFile::FindIndexEntry(std::string_view key, int32_t& start, int32_t& e
         return true;
     }
     if (indexDirty_) RebuildIndex();
-    size_t position = FindEntryPosition(key);
-    if (position == kNoEntry) return false;
-    std::string_view rest = std::string_view(index_[position].text).substr(key.size());
-    if (rest.empty()) return false;
-    size_t comma = rest.find(',');
-    auto first = ParseInt(rest.substr(0, comma));
-    auto last = ParseInt(comma == std::string_view::npos ? "" : rest.substr(comma + 1));
-    if (!first || !last) return false;
+    size_t position = index_.Find(key);
+    int32_t first, last;
+    if (position == TBlockIndex::npos || !index_.Range(position, key, first, last)) return false;
     cacheKey_ = key;
-    cacheStart_ = start = *first;
-    cacheEnd_ = end = *last;
+    cacheStart_ = start = first;
+    cacheEnd_ = end = last;
     cacheEntry_ = position;
     return true;
 }
@@ -283,26 +274,29 @@ bool TVeltoFile::FindPage(std::string_view book, std::string_view page, int32_t&
     return FindIndexEntry(key, start, end);
 }
 
-TVeltoFile::KeyMap* TVeltoFile::KeyMapForCachedBlock(int32_t blockStart, int32_t blockEnd) {
+HashSlots* TVeltoFile::KeyTableForCachedBlock(int32_t blockStart, int32_t blockEnd) {
     if (cacheEntry_ == kNoEntry || blockEnd - blockStart - 1 < kKeyMapMinLines) return nullptr;
-    auto [it, created] = keyMaps_.try_emplace(cacheEntry_);
+    auto [it, created] = keyTables_.try_emplace(cacheEntry_);
     if (created) {
         int32_t last = std::min<int32_t>(blockEnd, static_cast<int32_t>(lines_.size()));
-        for (int32_t i = blockStart + 1; i < last; ++i) {
-            std::string_view line = lines_[i];
-            size_t eq = line.find('=');
-            if (eq != std::string_view::npos)
-                it->second.try_emplace(std::string(line.substr(0, eq)), i - blockStart);
-        }
+        it->second.Reset(last - blockStart);
+        for (int32_t i = blockStart + 1; i < last; ++i) AddKeyLine(it->second, blockStart, i);
     }
     return &it->second;
 }
 
+void TVeltoFile::AddKeyLine(HashSlots& keys, int32_t blockStart, int32_t line) {
+    std::string_view text = lines_[line];
+    if (text.find('=') == std::string_view::npos) return;
+    std::string_view key = KeyOf(text);
+    keys.AddFirst(HashText(key), line - blockStart, HasKeyAt(lines_, blockStart, key));
+}
+
 int32_t TVeltoFile::FindKeyLine(int32_t blockStart, int32_t blockEnd, std::string_view key) {
     if (key.find('=') == std::string_view::npos) {
-        if (KeyMap* keys = KeyMapForCachedBlock(blockStart, blockEnd)) {
-            auto it = keys->find(key);
-            return it == keys->end() ? -1 : blockStart + it->second;
+        if (HashSlots* keys = KeyTableForCachedBlock(blockStart, blockEnd)) {
+            int64_t offset = keys->Find(HashText(key), HasKeyAt(lines_, blockStart, key));
+            return offset < 0 ? -1 : blockStart + static_cast<int32_t>(offset);
         }
     }
     int32_t last = std::min<int32_t>(blockEnd, static_cast<int32_t>(lines_.size()));
@@ -317,7 +311,7 @@ std::string TVeltoFile::GetValue(std::string_view block, std::string_view key,
     int32_t start, end;
     if (FindHead(block, start, end)) {
         int32_t line = FindKeyLine(start, end, key);
-        if (line >= 0) return lines_[line].substr(key.size() + 1);
+        if (line >= 0) return std::string(lines_[line].substr(key.size() + 1));
     }
     return std::string(fallback);
 }
@@ -340,18 +334,16 @@ void TVeltoFile::SetValue(std::string_view block, std::string_view key, std::str
     line.append("=").append(value);
     int32_t found = FindKeyLine(start, end, key);
     if (found >= 0) {
-        lines_[found] = std::move(line);
+        lines_.replace(found, line);
         return;
     }
     int32_t at = std::clamp<int32_t>(end, 0, static_cast<int32_t>(lines_.size()));
     bool ordinary = ClassifyLine(line) == kOrdinaryLine;
+    lines_.insert(at, line);
     if (cacheEntry_ != kNoEntry) {
-        auto keys = keyMaps_.find(cacheEntry_);
-        if (keys != keyMaps_.end()) {
-            keys->second.try_emplace(line.substr(0, line.find('=')), at - start);
-        }
+        auto keys = keyTables_.find(cacheEntry_);
+        if (keys != keyTables_.end()) AddKeyLine(keys->second, start, at);
     }
-    lines_.insert(lines_.begin() + at, std::move(line));
     cacheEnd_ = end + 1;
     // An ordinary line moves every later block down by one and changes nothing
     // else, so the index can follow without a rebuild.
@@ -364,18 +356,16 @@ void TVeltoFile::SetValue(std::string_view block, std::string_view key, std::str
 
 void TVeltoFile::ShiftIndexAfterInsert(int32_t line) {
     for (size_t position = 0; position < index_.size(); ++position) {
-        IndexEntry& entry = index_[position];
+        TBlockIndex::Entry& entry = index_[position];
         if (entry.end < line) continue;
         if (entry.start >= line) {
             ++entry.start;
         } else if (position != cacheEntry_) {
             // Another block around the new line (a page named like the header
             // shares its key): its key offsets no longer hold.
-            keyMaps_.erase(position);
+            keyTables_.erase(position);
         }
         ++entry.end;
-        entry.text.resize(entry.keyLength);
-        entry.text = EntryText(entry.text, entry.start, entry.end);
     }
 }
 
@@ -392,9 +382,8 @@ void TVeltoFile::CreateHead(std::string_view name) {
 void TVeltoFile::GetBookList(StringList& list) {
     list.clear();
     if (indexDirty_) RebuildIndex();
-    for (const IndexEntry& entry : index_) {
-        std::string_view name = std::string_view(entry.text).substr(0, entry.text.find(':'));
-        if (name.find('/') == std::string_view::npos) list.emplace_back(name);
+    for (size_t position = 0; position < index_.size(); ++position) {
+        if (auto name = index_.ListedName(position)) list.emplace_back(*name);
     }
 }
 
@@ -404,7 +393,7 @@ bool TVeltoFile::BookExists(std::string_view name) {
     return std::find(books.begin(), books.end(), name) != books.end();
 }
 
-bool TVeltoFile::CopyBookLines(std::string_view name, StringList& list) {
+bool TVeltoFile::CopyBookLines(std::string_view name, LineList& list) {
     int32_t start, end;
     if (!FindBook(name, start, end)) return false;
     int32_t last = std::min<int32_t>(end, static_cast<int32_t>(lines_.size()) - 1);
@@ -414,9 +403,9 @@ bool TVeltoFile::CopyBookLines(std::string_view name, StringList& list) {
 
 bool TVeltoFile::ImportBook(std::string_view name, TVeltoFile& source) {
     if (BookExists(name) || !source.BookExists(name)) return false;
-    StringList book;
+    LineList book;
     bool copied = source.CopyBookLines(name, book);
-    if (copied) lines_.insert(lines_.end(), book.begin(), book.end());
+    for (std::string_view line : book) lines_.push_back(line);
     RebuildIndex();
     return copied;
 }
@@ -432,7 +421,7 @@ std::string TVeltoFile::GetCommandLine(std::string_view book, std::string_view p
     if (n < 0 || !FindPage(book, page, start, end)) return "";
     int64_t line = int64_t{start} + 1 + n;
     if (line >= end || line >= static_cast<int64_t>(lines_.size())) return "";
-    return lines_[line];
+    return std::string(lines_[line]);
 }
 
 }  // namespace scenario

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "scenario/Text_util.h"
+#include "scenario/Velto_index.h"
 
 namespace scenario {
 
@@ -36,16 +37,22 @@ inline constexpr std::string_view kFileDamagedMessage =
 
 class TVeltoFile {
 public:
+    // Far beyond any real scenario. More lines are damage or a hostile file
+    // (megabytes of bare line breaks); refusing them keeps every structure
+    // over the lines bounded.
+    static constexpr size_t kMaxLines = size_t{1} << 22;
+
     TVeltoFile();
 
     // Two banner lines and nothing else.
     void NewDocument();
-    // `path` is a disk path (UTF-8). False when the file cannot be read; the
-    // document is then empty.
+    // `path` is a disk path (UTF-8). False when the file cannot be read or
+    // has more than kMaxLines lines; the document is then empty.
     bool LoadFromFile(const std::string& path);
-    void LoadFromStream(std::istream& stream);
-    // Splits at LF, CR or CR LF; a NUL byte ends the text.
-    void LoadFromText(std::string_view text);
+    bool LoadFromStream(std::istream& stream);
+    // Splits at LF, CR or CR LF; a NUL byte ends the text. False, and an
+    // empty document, beyond kMaxLines lines.
+    bool LoadFromText(std::string text);
 
     std::string GetValue(std::string_view block, std::string_view key, std::string_view fallback);
     int32_t GetInt(std::string_view block, std::string_view key, int32_t fallback);
@@ -61,7 +68,7 @@ public:
 
     void GetBookList(StringList& list);
     bool BookExists(std::string_view name);
-    bool CopyBookLines(std::string_view name, StringList& list);
+    bool CopyBookLines(std::string_view name, LineList& list);
     bool ImportBook(std::string_view name, TVeltoFile& source);
 
     // Inner lines of a page (parameter lines included); 0 for a missing page.
@@ -75,7 +82,7 @@ public:
     // Reports damage in a message box and stops there; false then.
     bool RebuildIndex();
 
-    const StringList& Lines() const { return lines_; }
+    const LineList& Lines() const { return lines_; }
     StringList Index() const;
     bool IndexDirty() const { return indexDirty_; }
     const std::string& CacheKey() const { return cacheKey_; }
@@ -83,40 +90,25 @@ public:
     int32_t CacheEnd() const { return cacheEnd_; }
 
 private:
-    struct IndexEntry {
-        std::string text;  // "KEY:S,E" as the index holds it
-        size_t keyLength;  // of "KEY:", which may itself hold colons
-        int32_t start;
-        int32_t end;
-    };
-    struct TextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-    // The first line of a header block for each key (text before its first
-    // "="), as an offset from the block's start line.
-    using KeyMap = std::unordered_map<std::string, int32_t, TextHash, std::equal_to<>>;
     static constexpr size_t kNoEntry = static_cast<size_t>(-1);
 
     void ResetCache();
-    void AddIndexEntry(std::string key, int32_t start, int32_t end);
-    size_t FindEntryPosition(std::string_view key) const;
+    bool IndexBlocks();
     int32_t FindKeyLine(int32_t blockStart, int32_t blockEnd, std::string_view key);
-    KeyMap* KeyMapForCachedBlock(int32_t blockStart, int32_t blockEnd);
+    // Where the lines of a large header block stand by key (the text before
+    // their first "="), as offsets from the block's start line.
+    HashSlots* KeyTableForCachedBlock(int32_t blockStart, int32_t blockEnd);
+    void AddKeyLine(HashSlots& keys, int32_t blockStart, int32_t line);
     void ShiftIndexAfterInsert(int32_t line);
 
-    StringList lines_;
-    std::vector<IndexEntry> index_;
-    // First index position for each entry key up to its first ":".
-    std::unordered_map<std::string, size_t, TextHash, std::equal_to<>> firstEntry_;
+    LineList lines_;
+    TBlockIndex index_;
     bool indexDirty_ = true;
     std::string cacheKey_;
     int32_t cacheStart_ = -1;
     int32_t cacheEnd_ = -1;
     size_t cacheEntry_ = kNoEntry;  // index position of the cached block, when known
-    std::unordered_map<size_t, KeyMap> keyMaps_;
+    std::unordered_map<size_t, HashSlots> keyTables_;  // by index position
 };
 
 }  // namespace scenario

@@ -303,7 +303,7 @@ void HeadlessRun::DumpVariables() {
     for (std::string_view block : {"ValueFlag", "StringFlag"}) {
         int32_t start, end;
         if (!document.FindHead(block, start, end)) continue;
-        const scenario::StringList& lines = document.Lines();
+        const scenario::LineList& lines = document.Lines();
         for (int32_t i = start + 1; i < end && i < static_cast<int32_t>(lines.size()); ++i) {
             dump_.Line(std::string(block) + ":" + platform::Cp932ToUtf8(lines[i]));
         }

@@ -290,6 +290,14 @@ bool LinkMemoryStream::Write(const void* data, size_t size) {
     return true;
 }
 
+bool LinkBoundedStream::Write(const void* data, size_t size) {
+    if (size > limit_ - bytes.size()) {
+        overflowed = true;
+        return false;
+    }
+    return LinkMemoryStream::Write(data, size);
+}
+
 bool LinkFileStream::Write(const void* data, size_t size) {
     return WriteAll(file_, data, size);
 }

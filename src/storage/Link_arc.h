@@ -81,6 +81,18 @@ public:
     std::string bytes;
 };
 
+// Memory that takes at most `limit` bytes in all: a write past it is refused,
+// which ends the read there (inflating included), and sets `overflowed`.
+class LinkBoundedStream : public LinkMemoryStream {
+public:
+    explicit LinkBoundedStream(size_t limit) : limit_(limit) {}
+    bool Write(const void* data, size_t size) override;
+    bool overflowed = false;
+
+private:
+    size_t limit_;
+};
+
 class LinkFileStream : public LinkStream {
 public:
     explicit LinkFileStream(FILE* file) : file_(file) {}

@@ -86,6 +86,11 @@ void Fail(std::string_view text) {
     platform::Events().Terminate(1);
 }
 
+// A file that cannot be trusted at all: "damaged", with its path, then the quit.
+void FailDamaged(const std::string& path) {
+    Fail(std::string(scenario::kFileDamagedMessage) + platform::Utf8ToCp932(path));
+}
+
 // Abort ends the game; Ignore goes on.
 bool AskAbortOrIgnore(std::string_view text) {
     if (platform::ShowMessage(MessageKind::Error, MessageButtons::AbortIgnore, text) ==
@@ -184,11 +189,10 @@ bool TVeltoAccessControl::OpenArchive(const std::string& path) {
         opened = Link_OpenAppended(path.c_str(), &package_);
     } else if (Link_HasId(path.c_str(), "///")) {
         auto text = platform::ReadFile(path, kMaxScenarioBytes);
-        if (!text) {
-            Fail(std::string(scenario::kFileDamagedMessage) + platform::Utf8ToCp932(path));
+        if (!text || !document_.LoadFromText(std::move(*text))) {
+            FailDamaged(path);
             return false;
         }
-        document_.LoadFromText(*text);
         return true;
     } else {
         Fail(kWrongId);
@@ -197,15 +201,23 @@ bool TVeltoAccessControl::OpenArchive(const std::string& path) {
     // A directory that does not fit the file, or an executable without an
     // archive behind it: nothing in it could be trusted.
     if (!opened) {
-        Fail(std::string(scenario::kFileDamagedMessage) + platform::Utf8ToCp932(path));
+        FailDamaged(path);
         return false;
     }
-    LinkMemoryStream scenario;
-    if (!Link_ReadByName(&scenario, "velto.vf3", &package_) ||
-        scenario.bytes.size() > kMaxScenarioBytes) {
+    // Reading stops at the limit, so a small entry that inflates without end
+    // costs no more than a scenario at the limit.
+    LinkBoundedStream scenario(kMaxScenarioBytes);
+    if (!Link_ReadByName(&scenario, "velto.vf3", &package_)) {
+        if (scenario.overflowed) {
+            FailDamaged(path);
+            return false;
+        }
         scenario.bytes.clear();
     }
-    document_.LoadFromText(scenario.bytes);
+    if (!document_.LoadFromText(std::move(scenario.bytes))) {
+        FailDamaged(path);
+        return false;
+    }
     return true;
 }
 
@@ -303,12 +315,10 @@ bool TVeltoAccessControl::OpenLibrary(const std::string& path) {
 bool TVeltoAccessControl::LoadSystemBook() {
     int32_t index = Link_FindIndex(&library_, "system.vf3");
     if (index < 0) return false;
-    LinkMemoryStream text;
-    if (!Link_ReadToStream(&text, index, &library_) || text.bytes.size() > kMaxScenarioBytes) {
-        text.bytes.clear();
-    }
+    LinkBoundedStream text(kMaxScenarioBytes);
+    if (!Link_ReadToStream(&text, index, &library_)) text.bytes.clear();
     scenario::TVeltoFile system;
-    system.LoadFromText(text.bytes);
+    system.LoadFromText(std::move(text.bytes));
     document_.ImportBook("_system", system);
     return true;
 }

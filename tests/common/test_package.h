@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,6 +53,33 @@ inline std::string Compressed(const std::string& plain) {
     compress2(reinterpret_cast<Bytef*>(stream.data()), &size,
               reinterpret_cast<const Bytef*>(plain.data()), plain.size(), Z_BEST_COMPRESSION);
     stream.resize(size);
+    return stream;
+}
+
+// One zlib stream of `count` copies of `byte`, made a piece at a time: a
+// small stream that inflates to far more costs little to make.
+inline std::string CompressedRun(char byte, size_t count) {
+    const std::string piece(1 << 20, byte);
+    z_stream zs{};
+    deflateInit(&zs, Z_BEST_COMPRESSION);
+    std::string stream;
+    unsigned char out[1 << 16];
+    size_t left = count;
+    int flush = Z_NO_FLUSH;
+    while (flush != Z_FINISH) {
+        size_t size = std::min(left, piece.size());
+        left -= size;
+        flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
+        zs.avail_in = static_cast<uInt>(size);
+        do {
+            zs.next_out = out;
+            zs.avail_out = sizeof out;
+            deflate(&zs, flush);
+            stream.append(reinterpret_cast<char*>(out), sizeof out - zs.avail_out);
+        } while (zs.avail_out == 0);
+    }
+    deflateEnd(&zs);
     return stream;
 }
 

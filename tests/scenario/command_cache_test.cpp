@@ -101,8 +101,9 @@ TEST_F(CommandCache, NestLevelsOfStrayAndPaddedBlockLines) {
 
 TEST(CommandRecord, ParametersByKeyIgnoringCase) {
     TVeltoCommand command;
-    command.Params = scenario::SplitLines(
-        "no equals sign\nmessagedraw.text=a=b\nMessageDraw.Text=second\nNum=12abc\nFlag=0\nEmpty=");
+    command.Params = {
+        "no equals sign", "messagedraw.text=a=b", "MessageDraw.Text=second", "Num=12abc", "Flag=0",
+        "Empty="};
     EXPECT_EQ(command.GetString("MessageDraw.Text", "none"), "a=b");
     EXPECT_EQ(command.GetString("no equals sign", "none"), "none");
     EXPECT_EQ(command.GetString("Empty", "none"), "");

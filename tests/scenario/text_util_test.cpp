@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using scenario::ParseInt;
 
 TEST(IntegerText, DecimalAndEveryHexPrefixButNothingElse) {
@@ -36,4 +38,37 @@ TEST(TextHelpers, TrimAndCaseFoldKeepCp932Intact) {
     EXPECT_FALSE(scenario::SameTextIgnoreCase("\x83\x41", "\x83\x61"));
     EXPECT_EQ(scenario::FindText("\x83\x41\x41", "A"), 2u) << "a search skips trail bytes too";
     EXPECT_FALSE(scenario::SameTextIgnoreCase("ab", "abc"));
+}
+
+// Lines replaced (shorter in place, longer moved), inserted and appended at
+// random read back as a plain list holds them, across the compactions that
+// reclaim the space they leave.
+TEST(LineList, EditsMatchAPlainList) {
+    std::mt19937 random(3);
+    scenario::LineList lines;
+    scenario::StringList plain;
+    for (int i = 0; i < 6000; ++i) {
+        std::string line(random() % 300, static_cast<char>('a' + i % 26));
+        size_t at = plain.empty() ? 0 : random() % plain.size();
+        int op = plain.empty() ? 0 : random() % 10;
+        if (op == 0) {
+            lines.push_back(line);
+            plain.push_back(line);
+        } else if (op == 1) {
+            lines.insert(at, line);
+            plain.insert(plain.begin() + at, line);
+        } else {
+            lines.replace(at, line);
+            plain[at] = line;
+        }
+    }
+    EXPECT_TRUE(lines == plain);
+    // A line of the list may be written into it again.
+    lines.push_back(lines[0]);
+    lines.replace(1, lines[2]);
+    lines.insert(0, lines[3].substr(1));
+    plain.push_back(plain[0]);
+    plain[1] = plain[2];
+    plain.insert(plain.begin(), plain[3].substr(1));
+    EXPECT_TRUE(lines == plain);
 }

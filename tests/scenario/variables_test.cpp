@@ -33,7 +33,7 @@ protected:
 };
 
 TEST_F(Variables, LiveAsLinesOfTheirHeaderBlocks) {
-    StringList expected = doc.Lines();
+    StringList expected(doc.Lines().begin(), doc.Lines().end());
     vars.Set_Value("%score%", 5);
     vars.Set_Text("$name$", "Taro=first");
     vars.Set_Value("%lives%", -3);
@@ -69,6 +69,33 @@ TEST_F(Variables, OperandsAndSubstitution) {
     EXPECT_TRUE(failed);
     vars.Substitute("%hp%", failed);
     EXPECT_FALSE(failed);
+}
+
+// A page that doubles a text on every pass must stop at the size limit
+// rather than take all memory: the text that would pass it is refused.
+TEST_F(Variables, TextsStopAtTheSizeLimit) {
+    constexpr size_t kMax = TVariableCtrl::kMaxStringBytes;
+    const std::string half(kMax / 2, 'x');
+    vars.Set_Text("$a$", half + half);
+    vars.Set_Text("$a$", half + half + "y");
+    EXPECT_EQ(vars.GetStringVar("a").size(), kMax) << "the longer text is refused";
+
+    vars.Set_Text("$h$", half);
+    bool failed = true;
+    EXPECT_EQ(vars.Substitute("$h$$h$", failed).size(), kMax);
+    EXPECT_FALSE(failed);
+    EXPECT_EQ(vars.Substitute("<$h$$h$>", failed).size(), 0u);
+    EXPECT_TRUE(failed);
+    // Numbers take part too: "%n%" grows to eleven characters.
+    vars.Set_Value("%n%", INT32_MIN);
+    vars.Set_Text("$p$", std::string(kMax - 9, 'x') + "%n%");
+    EXPECT_EQ(vars.Get_Text("$p$").size(), 0u);
+
+    const std::string debug = "plain ok debug - TVariableCtrl::";
+    EXPECT_EQ(testkit::Shown(boxes),
+              (StringList{debug + "Set_Text()\r\ntext too long : VarName=$a$",
+                          debug + "Substitute()\r\ntext too long : VarName=$h$",
+                          debug + "Substitute()\r\ntext too long : VarName=%n%"}));
 }
 
 TEST_F(Variables, SpecialVariables) {
@@ -117,7 +144,7 @@ TEST(VariableClock, RandomRangeAndElapsedSecondsAcrossTheTickWrap) {
 }
 
 TEST_F(Variables, RefusedWrites) {
-    StringList before = doc.Lines();
+    StringList before(doc.Lines().begin(), doc.Lines().end());
     vars.Set_Value(kRandom, 5);
     vars.Set_Text("$@ScriptFile$", "x");
     EXPECT_TRUE(boxes.Records().empty());

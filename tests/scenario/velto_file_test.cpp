@@ -1,22 +1,53 @@
 #include "scenario/Velto_file.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <functional>
+#include <new>
 #include <random>
 
 #include "common/test_files.h"
 #include "common/test_platform.h"
+#include "scenario/Cmdctrl3.h"
 
 using scenario::StringList;
 using scenario::TVeltoFile;
 using testkit::Cp932;
 using testkit::Shown;
 
+// Heap bytes in use by the whole test program, and the most there were, so
+// that a test can tell what a document costs.
+static std::atomic<int64_t> gHeapBytes{0};
+static std::atomic<int64_t> gHeapPeak{0};
+
+void* operator new(size_t size) {
+    void* block = std::malloc(size == 0 ? 1 : size);
+    if (!block) throw std::bad_alloc();
+    int64_t now = gHeapBytes += malloc_usable_size(block);
+    int64_t peak = gHeapPeak;
+    while (now > peak && !gHeapPeak.compare_exchange_weak(peak, now)) {
+    }
+    return block;
+}
+
+void operator delete(void* block) noexcept {
+    if (!block) return;
+    gHeapBytes -= malloc_usable_size(block);
+    std::free(block);
+}
+
+void operator delete(void* block, size_t) noexcept {
+    operator delete(block);
+}
+
 namespace {
 
 TVeltoFile Load(std::string_view text) {
     TVeltoFile doc;
-    doc.LoadFromText(text);
+    doc.LoadFromText(std::string(text));
     return doc;
 }
 
@@ -31,7 +62,7 @@ TEST(VeltoFile, LinesSplitAtEveryBreakAndStopAtNul) {
     // A new document starts with the banner lines a scenario file is known by.
     TVeltoFile fresh;
     EXPECT_EQ(fresh.Lines().size(), 2u);
-    for (const std::string& line : fresh.Lines()) EXPECT_EQ(line.substr(0, 4), "/// ");
+    for (std::string_view line : fresh.Lines()) EXPECT_EQ(line.substr(0, 4), "/// ");
 }
 
 TEST(VeltoFile, ClassifyLineLooksOnlyAtTheWord) {
@@ -74,6 +105,28 @@ TEST(VeltoFile, IndexListsBlocksInTheOrderTheyEnd) {
     StringList books;
     doc.GetBookList(books);
     EXPECT_EQ(books, StringList{"B"});
+}
+
+// Names with ":" or "/" (which the format forbids) split and shadow index
+// keys; lookups still go by the text of the entries, as the index lists them.
+TEST(VeltoFile, LookupsGoByTheEntryTextWhateverTheNames) {
+    TVeltoFile doc = Load(
+        "<Head=\"a:b\">\n<Head End>\n<Book=\"a\">\n<Page=\"x:y\">\n<Page End>\n<Book End>\n"
+        "<Book=\"c/d\">\n<Book End>\n");
+    EXPECT_EQ(doc.Index(), (StringList{"a:b/:0,1", "a/x:y:3,4", "a:2,5", "c/d:6,7"}));
+    const std::tuple<const char*, int32_t, int32_t> keys[] = {
+        {"a:", -1, -1},  // the head "a:b" comes first and is no book "a"
+        {"a:b/:", 0, 1}, {"a/x:y:", 3, 4},    {"a/x:", -1, -1}, {"c/d:", 6, 7},
+        {"a", -1, -1},   {"a/x:y:3", -1, -1}, {"", -1, -1},
+    };
+    for (const auto& [key, start, end] : keys) {
+        int32_t s = -1, e = -1;
+        EXPECT_EQ(doc.FindIndexEntry(key, s, e), start >= 0) << key;
+        EXPECT_EQ(std::pair(s, e), std::pair(start, end)) << key;
+    }
+    StringList books;
+    doc.GetBookList(books);
+    EXPECT_EQ(books, (StringList{"a", "a"}));
 }
 
 TEST(VeltoFile, DamageIsReportedAndTheIndexStopsThere) {
@@ -151,7 +204,7 @@ TEST(VeltoFile, IndexStaysExactThroughManyInserts) {
     EXPECT_EQ(doc.GetValue("ValueFlag", "v39", ""), "39");
     EXPECT_FALSE(doc.IndexDirty());
     std::string joined;
-    for (const std::string& line : doc.Lines()) joined += line + "\n";
+    for (std::string_view line : doc.Lines()) joined.append(line).append("\n");
     EXPECT_EQ(doc.Index(), Load(joined).Index());
 
     // A value that makes its line a block line cannot be followed: rebuild.
@@ -185,4 +238,63 @@ TEST(VeltoFile, InsertInsideAnotherLargeBlockKeepsItsKeysRight) {
     doc.SetValue("", "new", "v");
     EXPECT_EQ(doc.GetValue("H", "zzzzzzzzzzzz", "none"), "1");
     EXPECT_EQ(doc.GetValue("H", "new", "none"), "v");
+}
+
+TEST(VeltoFile, MoreLinesThanTheLimitAreRefused) {
+    constexpr size_t kMax = TVeltoFile::kMaxLines;
+    TVeltoFile doc;
+    EXPECT_TRUE(doc.LoadFromText(std::string(kMax - 1, '\n') + "last"));
+    EXPECT_EQ(doc.Lines().size(), kMax);
+    EXPECT_FALSE(doc.LoadFromText(std::string(kMax, '\n') + "x"));
+    EXPECT_TRUE(doc.Lines().empty());
+    EXPECT_TRUE(doc.Index().empty());
+}
+
+// Lines, block index, key tables and a command's parameters together stay
+// within a small multiple of the text, however the text is made.
+TEST(VeltoFile, MemoryStaysWithinASmallMultipleOfTheText) {
+    auto repeat = [](int count, const std::function<std::string(int)>& line) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += line(i);
+        return text;
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        std::function<void(TVeltoFile&)> use;
+    };
+    const Case cases[] = {
+        {"empty lines", std::string(1 << 20, '\n'), [](TVeltoFile&) {}},
+        {"pages of a book with a long name",
+         "<Book=\"" + std::string(8192, 'b') + "\">\r\n" +
+             repeat(20000, [](int) { return "<Page=\"p\">\r\n<Page End>\r\n"; }) + "<Book End>\r\n",
+         [](TVeltoFile& doc) { EXPECT_EQ(doc.GetCommandCount(std::string(8192, 'b'), "p"), 0); }},
+        {"a header block of many keys",
+         "<Head=\"Velto\">\r\n" +
+             repeat(100000, [](int i) { return std::to_string(i) + "=\r\n"; }) + "<Head End>\r\n",
+         [](TVeltoFile& doc) { EXPECT_EQ(doc.GetValue("Velto", "99999", "none"), ""); }},
+        {"a command of many parameters",
+         "<Book=\"b\">\r\n<Page=\"p\">\r\n" + repeat(200000, [](int) { return "x=\r\n"; }) +
+             "@rem\r\n<Page End>\r\n<Book End>\r\n",
+         [](TVeltoFile& doc) {
+             scenario::TCommandCtrl cache;
+             cache.File = &doc;
+             cache.SetBook("b");
+             cache.SetPage("p");
+             scenario::TVeltoCommand command;
+             ASSERT_TRUE(cache.GetCommand(0, command));
+             EXPECT_EQ(command.Params.size(), 200000u);
+         }},
+    };
+    for (const Case& c : cases) {
+        int64_t before = gHeapBytes;
+        gHeapPeak = before;
+        {
+            TVeltoFile doc;
+            doc.LoadFromText(c.text);
+            c.use(doc);
+        }
+        double multiple = static_cast<double>(gHeapPeak - before) / c.text.size();
+        EXPECT_LE(multiple, 10) << c.what;
+    }
 }

@@ -4,6 +4,7 @@
 
 #include "graphics/Las_scrn.h"
 #include "shell/Rtm_run.h"
+#include "storage/Link_arc.h"
 
 #include <gtest/gtest.h>
 
@@ -238,6 +239,14 @@ TEST_F(Headless, OpeningFailuresAndRunawayScenarios) {
     run = Play(game);
     EXPECT_EQ(run.status, shell::kExitDone) << "Ignore goes on";
 
+    // A scenario that inflates past the size limit is damage, not an empty game.
+    std::string inflates =
+        Write("inflates.vp3", PackageBytes({{"velto.vf3", CompressedRun('\n', (64u << 20) + 1),
+                                             storage::kLinkCompressed}}));
+    run = Play(inflates);
+    EXPECT_EQ(run.status, shell::kExitError);
+    EXPECT_EQ(run.messages, Lines{"error ok ok ファイルが破損しています\\r\\n" + inflates});
+
     // A loop without waits still ends at the time limit.
     run =
         Play(Game("<Page=\"p\">\nMove.BookName=b\nMove.PageName=p\n@Move\n<Page End>\n"), "", 5000);
@@ -296,8 +305,8 @@ StringInput.StringVar=$name$
     };
     std::string library = Path("veltort3.vlb");
     EXPECT_EQ(shell::RunPlayer(form, {game, library, 1}), shell::kExitDone);
-    EXPECT_EQ(trace, (Lines{"200 #0", "|", "200 #0", "|", "1200 #1", "|", "3000 #2", "|",
-                            "4000 #3", "|"}));
+    EXPECT_EQ(trace, (Lines{"200 #0", "|", "200 #0", "|", "1200 #1", "|", "3000 #2", "|", "4000 #3",
+                            "|"}));
     EXPECT_EQ(form.MainWindow().Caption(), Cp932("入れ子"));
     EXPECT_EQ(form.MainWindow().Left(), 33);
     EXPECT_EQ(form.MainWindow().Top(), 44);

@@ -113,6 +113,20 @@ TEST_F(PackageAccess, UnusableFilesEndTheGameAndDoubtfulOnesAskAbortOrIgnore) {
     const std::string damaged =
         Write("damaged.vp3", "OV3PKG" + std::string(258, '\0') + "\xFF\xFF" + std::string(2, '\0'));
     const std::string noArchive = Write("plain.exe", "MZ without an archive");
+    // Scenarios one byte past the size limit: a small stream that inflates to
+    // it, and a stored entry (a sparse file); and one line past the line limit.
+    constexpr size_t kTooLarge = (64u << 20) + 1;
+    const std::string inflates =
+        Write("inflates.vp3",
+              PackageBytes({{"velto.vf3", CompressedRun('\n', kTooLarge), kLinkCompressed}}));
+    std::string directory = PackageBytes({{"velto.vf3", ""}});
+    directory.replace(directory.size() - 4, 4, Le32(kTooLarge));
+    const std::string stored = Write("stored.vp3", directory);
+    fs::resize_file(stored, directory.size() + kTooLarge);
+    const std::string breaks =
+        Write("breaks.vp3",
+              PackageBytes({{"velto.vf3", CompressedRun('\n', scenario::TVeltoFile::kMaxLines + 1),
+                             kLinkCompressed}}));
     struct Case {
         std::string path;
         bool abort;  // the answer to the first question; Ignore otherwise
@@ -124,6 +138,9 @@ TEST_F(PackageAccess, UnusableFilesEndTheGameAndDoubtfulOnesAskAbortOrIgnore) {
         {Write("short.vp3", "OV3"), false, {kWrongId}, false},
         {damaged, false, {kDamaged + damaged}, false},
         {noArchive, false, {kDamaged + noArchive}, false},
+        {inflates, false, {kDamaged + inflates}, false},
+        {stored, false, {kDamaged + stored}, false},
+        {breaks, false, {kDamaged + breaks}, false},
         {Package("v16.vp3", kOv3 + "CommandVersion=16\r\n"), false, {}, true},
         {Package("none.vp3", "CommandVersion=17\r\n"), false, {kAskFileType, kAskVersion}, true},
         {Package("lower.vp3", "FileType=ov3\r\n"), true, {kAskFileType}, false},
