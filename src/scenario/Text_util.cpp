@@ -8,6 +8,7 @@
 
 #include "platform/ascii.h"
 #include "platform/cp932.h"
+#include "platform/random.h"
 
 namespace scenario {
 
@@ -246,6 +247,11 @@ std::optional<std::string_view> FindKeyIgnoreCase(const LineList& lines, std::st
     std::optional<size_t> found = KeyLine(lines, key);
     if (!found) return std::nullopt;
     return lines[*found];
+}
+
+uint64_t TextHashStart() {
+    static const uint64_t start = platform::SecretRandom64();
+    return start;
 }
 
 uint64_t HashText(std::string_view text, uint64_t hash) {

@@ -118,8 +118,10 @@ const std::string* FindKeyIgnoreCase(const StringList& lines, std::string_view k
 std::optional<std::string_view> FindKeyIgnoreCase(const LineList& lines, std::string_view key);
 
 // FNV-1a over the bytes, going on from `hash`: a text hashed in parts gives
-// what it gives hashed whole.
-constexpr uint64_t kTextHashStart = 14695981039346656037ull;
-uint64_t HashText(std::string_view text, uint64_t hash = kTextHashStart);
+// what it gives hashed whole. Hashing starts from a value drawn at random once
+// per run, not the published one, so that names in a scenario cannot be
+// chosen offline to collide in the document's tables.
+uint64_t TextHashStart();
+uint64_t HashText(std::string_view text, uint64_t hash = TextHashStart());
 
 }  // namespace scenario
