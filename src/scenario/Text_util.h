@@ -59,6 +59,8 @@ public:
 
     size_t size() const { return spans_.size(); }
     bool empty() const { return spans_.empty(); }
+    // The bytes the lines hold.
+    size_t TextBytes() const { return buffer_.size() - unused_; }
     std::string_view operator[](size_t index) const {
         return {buffer_.data() + spans_[index].offset, spans_[index].length};
     }

@@ -211,7 +211,10 @@ void TVariableCtrl::Set_Value(std::string_view target, int32_t value) {
 
 void TVariableCtrl::Set_Text(std::string_view target, std::string_view text) {
     if (!IsAssignableTarget(target, '$')) return ShowDebug(kSetTextSyntaxError, target);
-    if (text.size() > kMaxStringBytes) return ShowDebug(kSetTextTooLong, target);
+    if (text.size() > kMaxStringBytes ||
+        (file_ && file_->TextBytes() + text.size() > maxDocumentBytes)) {
+        return ShowDebug(kSetTextTooLong, target);
+    }
     SetStringVar(InnerName(target), text);
 }
 

@@ -20,6 +20,9 @@ public:
     // (a value doubled on every pass) that would otherwise take all memory.
     // It also keeps what one command copies small.
     static constexpr size_t kMaxStringBytes = 1u << 20;
+    // The document may grow to this with its string variables: new names each
+    // holding a long text would otherwise take all memory as well.
+    static constexpr size_t kMaxDocumentBytes = 256u << 20;
 
     TVariableCtrl();
 
@@ -45,9 +48,11 @@ public:
     int32_t Get_Value(std::string_view operand);
     void Set_Value(std::string_view target, int32_t value);
 
-    // A text longer than kMaxStringBytes is refused in a debug box; the
-    // variable keeps its value.
+    // A text longer than kMaxStringBytes, or one that would take the
+    // document past maxDocumentBytes, is refused in a debug box; the variable
+    // keeps its value.
     void Set_Text(std::string_view target, std::string_view text);
+    size_t maxDocumentBytes = kMaxDocumentBytes;
 
     // Replaces $NAME$ with string variables, then %NAME% with numeric ones.
     // An unpaired marker sets `failed` and gives the parse error message; a

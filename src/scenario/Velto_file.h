@@ -83,6 +83,8 @@ public:
     bool RebuildIndex();
 
     const LineList& Lines() const { return lines_; }
+    // The bytes of all lines, without line breaks.
+    size_t TextBytes() const { return lines_.TextBytes(); }
     StringList Index() const;
     bool IndexDirty() const { return indexDirty_; }
     const std::string& CacheKey() const { return cacheKey_; }

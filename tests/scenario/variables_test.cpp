@@ -91,11 +91,19 @@ TEST_F(Variables, TextsStopAtTheSizeLimit) {
     vars.Set_Text("$p$", std::string(kMax - 9, 'x') + "%n%");
     EXPECT_EQ(vars.Get_Text("$p$").size(), 0u);
 
+    // Nor do texts under the limit add up past the document's: new names
+    // each holding a long text.
+    vars.maxDocumentBytes = doc.TextBytes() + 3 * (half.size() + 10);
+    for (const char* name : {"$b1$", "$b2$", "$b3$", "$b4$"}) vars.Set_Text(name, half);
+    EXPECT_EQ(vars.GetStringVar("b3").size(), half.size());
+    EXPECT_EQ(vars.GetStringVar("b4"), "");
+
     const std::string debug = "plain ok debug - TVariableCtrl::";
     EXPECT_EQ(testkit::Shown(boxes),
               (StringList{debug + "Set_Text()\r\ntext too long : VarName=$a$",
                           debug + "Substitute()\r\ntext too long : VarName=$h$",
-                          debug + "Substitute()\r\ntext too long : VarName=%n%"}));
+                          debug + "Substitute()\r\ntext too long : VarName=%n%",
+                          debug + "Set_Text()\r\ntext too long : VarName=$b4$"}));
 }
 
 TEST_F(Variables, SpecialVariables) {
