@@ -216,6 +216,13 @@ std::optional<FaceFile> InstalledFace(std::string_view cp932) {
     return FileOf(match.get());
 }
 
+std::optional<FaceFile> FaceInFile(const std::string& path) {
+    int count;
+    Pattern face(FcFreeTypeQuery(FcText(path), 0, nullptr, &count), FcPatternDestroy);
+    if (!face) return std::nullopt;
+    return FileOf(face.get());
+}
+
 // When no installed face has Japanese this is still the best there is.
 std::optional<FaceFile> JapaneseFace() {
     Pattern pattern(FcPatternCreate(), FcPatternDestroy);
@@ -244,8 +251,12 @@ public:
 
     void SetDefaultFace(std::string_view cp932) {
         defaultFace_ = cp932;
-        faces_.clear();
-        lastFont_ = nullptr;
+        ForgetFaces();
+    }
+
+    void UseFontFile(const std::string& path) {
+        fontFile_ = path;
+        ForgetFaces();
     }
 
     const std::optional<FaceFile>& FaceFor(std::string_view cp932) {
@@ -265,8 +276,14 @@ public:
     }
 
 private:
+    void ForgetFaces() {
+        faces_.clear();
+        lastFont_ = nullptr;
+    }
+
     std::optional<FaceFile> Resolve(std::string_view cp932) const {
         if (!fontconfig_) return std::nullopt;
+        if (!fontFile_.empty()) return FaceInFile(fontFile_);
         if (!cp932.empty()) {
             if (auto face = InstalledFace(cp932)) return face;
         }
@@ -295,6 +312,7 @@ private:
     bool ttf_;
     bool fontconfig_;
     std::string defaultFace_;
+    std::string fontFile_;
     std::map<std::string, std::optional<FaceFile>, std::less<>> faces_;
     std::map<FontKey, std::unique_ptr<OpenFont>> fonts_;
     FontStyle lastStyle_;
@@ -314,6 +332,10 @@ bool Intersects(const Box& box, int32_t width, int32_t height) {
 
 void SetDefaultFontFace(std::string_view cp932) {
     Engine().SetDefaultFace(cp932);
+}
+
+void UseFontFileForEveryFace(const std::string& path) {
+    Engine().UseFontFile(path);
 }
 
 std::string FontFamilyFor(std::string_view faceCp932) {

@@ -31,6 +31,11 @@ struct TextExtent {
 // The face used when a named face is not installed ("System.DefaultFont").
 void SetDefaultFontFace(std::string_view cp932);
 
+// Draws every face with the first face of the font file at `path` instead of
+// looking faces up, so that tests lay out alike on every machine; "" looks
+// faces up again.
+void UseFontFileForEveryFace(const std::string& path);
+
 // The family (UTF-8) that text in `faceCp932` is drawn with: the named face
 // if it is installed and has Japanese, else the default face on the same
 // terms, else the best installed face for Japanese. "" when there is no font.

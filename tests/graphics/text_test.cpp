@@ -14,7 +14,9 @@ using testkit::Cp932;
 
 namespace {
 
-// The face installed with the player's dependencies; layouts depend on it.
+// Text tests draw every face with the font shipped beside them, so that
+// layouts and golden images do not depend on the fonts installed.
+const std::string kTestFont = std::string(ORV_TEST_DATA) + "/fonts/ipag.ttf";
 const std::string kFace = "IPAGothic";
 
 platform::FontStyle Style(int32_t size = 16) {
@@ -81,6 +83,9 @@ std::vector<uint8_t> Rendered(const std::string& text, int32_t maxWidth = 400) {
 
 class TextEngine : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { platform::UseFontFileForEveryFace(kTestFont); }
+    static void TearDownTestSuite() { platform::UseFontFileForEveryFace(""); }
+
     const int32_t half = WidthOf("a");
     const int32_t full = WidthOf(Cp932("あ"));
     const int32_t h = platform::MeasureText(Style(), "").height;
@@ -88,7 +93,8 @@ protected:
 
 }  // namespace
 
-TEST(FontEngine, FacesFallBackToJapaneseAndWidthsAddUp) {
+// The lookup itself goes by the fonts installed with the player's dependencies.
+TEST(FontEngine, FacesFallBackToJapanese) {
     EXPECT_EQ(platform::FontFamilyFor("IPAGothic"), "IPAGothic");
     EXPECT_EQ(platform::FontFamilyFor(Cp932("IPAゴシック")), "IPAGothic");  // its Japanese name
     std::string fallback = platform::FontFamilyFor("No Such Face");
@@ -101,6 +107,15 @@ TEST(FontEngine, FacesFallBackToJapaneseAndWidthsAddUp) {
     EXPECT_EQ(platform::FontFamilyFor("No Such Face"), fallback);
     platform::SetDefaultFontFace("");
 
+    // A font file for every face stands in for the lookup until it is dropped.
+    platform::UseFontFileForEveryFace(kTestFont);
+    EXPECT_EQ(platform::FontFamilyFor("IPAPGothic"), "IPAGothic");
+    EXPECT_EQ(platform::FontFamilyFor(""), "IPAGothic");
+    platform::UseFontFileForEveryFace("");
+    EXPECT_EQ(platform::FontFamilyFor("IPAPGothic"), "IPAPGothic");
+}
+
+TEST_F(TextEngine, WidthsAddUpAndSizesAreClamped) {
     platform::TextExtent one = platform::MeasureText(Style(), Cp932("あ"));
     EXPECT_GT(one.width, 0);
     EXPECT_EQ(platform::MeasureText(Style(), Cp932("あいう")).width, 3 * one.width);
