@@ -16,7 +16,11 @@
 namespace platform {
 namespace {
 
-constexpr unsigned kDotsPerInch = 96;
+// Sizes are points on a 96-dpi display, turned into whole pixels as the
+// games' platform did; faces are then opened at 72 dpi, where a point is a
+// pixel, so that glyphs and line heights come from that whole pixel size.
+constexpr int32_t kDotsPerInch = 96;
+constexpr int32_t kPointsPerInch = 72;
 // Beyond these counts the caches start afresh, so that markup cycling through
 // sizes or a text of many distinct characters cannot hold unbounded memory.
 constexpr size_t kMaxOpenFonts = 16;
@@ -158,12 +162,18 @@ struct FaceFile {
 struct FontKey {
     std::string path;
     int index;
-    int32_t size;
+    int32_t pixels;
     bool bold;
     bool italic;
 
     auto operator<=>(const FontKey&) const = default;
 };
+
+// The character height of a size, rounded to the nearest pixel.
+int32_t PixelsOf(int32_t points) {
+    points = std::clamp(points, kMinFontSize, kMaxFontSize);
+    return (points * kDotsPerInch + kPointsPerInch / 2) / kPointsPerInch;
+}
 
 using Pattern = std::unique_ptr<FcPattern, decltype(&FcPatternDestroy)>;
 
@@ -296,13 +306,12 @@ private:
     OpenFont* Open(const FontStyle& style) {
         const std::optional<FaceFile>& face = FaceFor(style.face);
         if (!ttf_ || !face) return nullptr;
-        FontKey key{face->path, face->index, std::clamp(style.size, kMinFontSize, kMaxFontSize),
-                    style.bold, style.italic};
+        FontKey key{face->path, face->index, PixelsOf(style.size), style.bold, style.italic};
         auto it = fonts_.find(key);
         if (it != fonts_.end()) return it->second.get();
         if (fonts_.size() >= kMaxOpenFonts) fonts_.clear();
-        TTF_Font* font =
-            TTF_OpenFontIndexDPI(key.path.c_str(), key.size, key.index, kDotsPerInch, kDotsPerInch);
+        TTF_Font* font = TTF_OpenFontIndexDPI(key.path.c_str(), key.pixels, key.index,
+                                              kPointsPerInch, kPointsPerInch);
         if (!font) return nullptr;
         TTF_SetFontStyle(font,
                          (style.bold ? TTF_STYLE_BOLD : 0) | (style.italic ? TTF_STYLE_ITALIC : 0));

@@ -1,6 +1,7 @@
 // The font engine: faces found through fontconfig, glyphs drawn by SDL_ttf at
-// 96 dpi without anti-aliasing, so that coverage is exactly 0 or 255. Face
-// names and texts are CP932, as the player holds them.
+// sizes given in points on a 96-dpi display and rounded to whole pixels, without
+// anti-aliasing, so that coverage is exactly 0 or 255. Face names and texts are
+// CP932, as the player holds them.
 #pragma once
 
 #include <cstdint>

@@ -115,6 +115,19 @@ TEST(FontEngine, FacesFallBackToJapanese) {
     EXPECT_EQ(platform::FontFamilyFor("IPAPGothic"), "IPAPGothic");
 }
 
+TEST_F(TextEngine, SizesArePointsOnA96DpiDisplayRoundedToWholePixels) {
+    // The shipped face's line is exactly its pixel size: n x 96 / 72, rounded.
+    for (auto [points, pixels] : {std::pair{16, 21}, {11, 15}, {12, 16}, {1, 1}}) {
+        EXPECT_EQ(platform::MeasureText(Style(points), "").height, pixels) << points;
+    }
+    EXPECT_EQ(platform::MeasureText(Style(16), Cp932("あ")).width, 21);
+
+    // So a message window of 84 pixels holds four lines of size 16.
+    TLasGraphic page = Message("a#b#c#d#e");
+    EXPECT_EQ(page.RenderText(50, 84), 84);
+    EXPECT_EQ(page.Text, "e");
+}
+
 TEST_F(TextEngine, WidthsAddUpAndSizesAreClamped) {
     platform::TextExtent one = platform::MeasureText(Style(), Cp932("あ"));
     EXPECT_GT(one.width, 0);
