@@ -8,12 +8,11 @@
 // "cl..." names and "0x00BBGGRR" numbers set the colour. Unknown tags are
 // ignored. A "<" with no ">" after it is an ordinary character.
 #include <algorithm>
-#include <array>
 #include <limits>
-#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "graphics/Col_name.h"
 #include "graphics/Las_grf.h"
 #include "platform/cp932.h"
 #include "platform/fonts.h"
@@ -47,39 +46,6 @@ constexpr int32_t kPageEntries = 6;
 constexpr int32_t kLineEntries = 4;  // cursor x, width, y, height
 
 constexpr uint32_t kWhite = 0xFFFFFF;
-
-struct NamedColour {
-    std::string_view name;
-    uint32_t value;  // 0x00BBGGRR
-};
-
-constexpr std::array<NamedColour, 22> kColourNames = {{
-    {"clBlack", 0x000000},      {"clMaroon", 0x000080},  {"clGreen", 0x008000},
-    {"clOlive", 0x008080},      {"clNavy", 0x800000},    {"clPurple", 0x800080},
-    {"clTeal", 0x808000},       {"clGray", 0x808080},    {"clSilver", 0xC0C0C0},
-    {"clRed", 0x0000FF},        {"clLime", 0x00FF00},    {"clYellow", 0x00FFFF},
-    {"clBlue", 0xFF0000},       {"clFuchsia", 0xFF00FF}, {"clAqua", 0xFFFF00},
-    {"clWhite", 0xFFFFFF},      {"clLtGray", 0xC0C0C0},  {"clDkGray", 0x808080},
-    {"clMoneyGreen", 0xC0DCC0}, {"clSkyBlue", 0xF0CAA6}, {"clCream", 0xF0FBFF},
-    {"clMedGray", 0xA4A0A0},
-}};
-
-// A platform colour value (0x00BBGGRR) as a pixel word (0x00RRGGBB).
-uint32_t PixelOf(uint32_t platformColour) {
-    return (platformColour & 0xFF) << 16 | (platformColour & 0xFF00) |
-           (platformColour >> 16 & 0xFF);
-}
-
-// A colour name (any letter case) or number; nothing for anything else.
-std::optional<uint32_t> ColourOf(std::string_view body) {
-    for (const NamedColour& colour : kColourNames) {
-        if (scenario::SameTextIgnoreCase(body, colour.name)) return PixelOf(colour.value);
-    }
-    if (std::optional<int32_t> number = scenario::ParseInt(body)) {
-        return PixelOf(static_cast<uint32_t>(*number));
-    }
-    return std::nullopt;
-}
 
 // The up to two digits after a tag's first character; anything else is 0.
 int32_t TagNumber(std::string_view body) {
@@ -221,7 +187,7 @@ private:
         } else if (body.starts_with('W')) {
             Reveal(kPause, TagNumber(body) * 100);
         } else if (body.starts_with("cl") || body.starts_with("0x")) {
-            font_.Colour = ColourOf(body).value_or(font_.Colour);
+            font_.Colour = ColourFromText(body).value_or(font_.Colour);
         }
         style_ = StyleOf(font_);
     }

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/test_files.h"
 #include "common/test_pictures.h"
+#include "graphics/Col_name.h"
 #include "graphics/Las_grf.h"
 #include "platform/fonts.h"
 
@@ -81,6 +85,18 @@ std::vector<uint8_t> Rendered(const std::string& text, int32_t maxWidth = 400) {
     return graphics::ToRgba(Laid(text, maxWidth));
 }
 
+// The colours the text's ink is drawn in.
+std::set<uint32_t> InkColours(const std::string& text) {
+    TLasGraphic picture = Laid(text);
+    std::set<uint32_t> colours;
+    for (int32_t y = 0; y < picture.Height(); ++y) {
+        for (int32_t x = 0; x < picture.Width(); ++x) {
+            if (picture.MaskRow(y)[x]) colours.insert(picture.Row(y)[x]);
+        }
+    }
+    return colours;
+}
+
 class TextEngine : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { platform::UseFontFileForEveryFace(kTestFont); }
@@ -92,6 +108,32 @@ protected:
 };
 
 }  // namespace
+
+TEST(ColourNames, NamesAndNumbersBecomePixelWords) {
+    struct Case {
+        std::string text;
+        std::optional<uint32_t> pixel;
+    };
+    const Case cases[] = {
+        {"clSilver", 0xC0C0C0},
+        {"CLRED", 0xFF0000},
+        {"clMoneyGreen", 0xC0DCC0},
+        {"clInfoBk", 0xFFFFE1},
+        // Numbers are platform colour values, 0x00BBGGRR.
+        {"$00FF8040", 0x4080FF},
+        {"0x000000FF", 0xFF0000},
+        {"16711680", 0x0000FF},
+        // The top bit set: a system colour by index, button face (15) here;
+        // an index beyond the scheme is black.
+        {"-2147483633", 0xC0C0C0},
+        {"-2147483393", 0x000000},
+        {"clNoSuch", std::nullopt},
+        {"clRed ", std::nullopt},
+        {"0xZZ", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(graphics::ColourFromText(c.text), c.pixel) << c.text;
+}
 
 // The lookup itself goes by the fonts installed with the player's dependencies.
 TEST(FontEngine, FacesFallBackToJapanese) {
@@ -200,6 +242,24 @@ TEST_F(TextEngine, TagsChangeTheFontColourAndWaits) {
     EXPECT_EQ(Rendered("<cllime>a"), Rendered("<clLime>a"));
     EXPECT_NE(Rendered("<clLime>a"), Rendered("a"));
     EXPECT_EQ(Rendered("<clRed>a<clNoSuch>b<0xZZ>c"), Rendered("<clRed>abc"));
+
+    // System colour names draw in the classic desktop scheme's colours.
+    const std::pair<std::string, uint32_t> systemColours[] = {
+        {"clBtnFace", 0xC0C0C0},         {"clWindow", 0xFFFFFF},
+        {"clWindowText", 0x000000},      {"clHighlight", 0x000080},
+        {"clHighlightText", 0xFFFFFF},   {"clInfoBk", 0xFFFFE1},
+        {"clInfoText", 0x000000},        {"clMenu", 0xC0C0C0},
+        {"clGrayText", 0x808080},        {"clBtnShadow", 0x808080},
+        {"clBtnHighlight", 0xFFFFFF},    {"clActiveCaption", 0x000080},
+        {"clInactiveCaption", 0x808080}, {"clAppWorkSpace", 0x808080},
+        {"clBackground", 0x008080},      {"clScrollBar", 0xC0C0C0},
+        {"clCaptionText", 0xFFFFFF},     {"clInactiveCaptionText", 0xC0C0C0},
+        {"cl3DDkShadow", 0x000000},      {"cl3DLight", 0xC0C0C0},
+        {"clBtnText", 0x000000},
+    };
+    for (const auto& [name, pixel] : systemColours) {
+        EXPECT_EQ(InkColours("<clRed><" + name + ">a"), std::set<uint32_t>{pixel}) << name;
+    }
 }
 
 TEST_F(TextEngine, LinesAndPages) {
