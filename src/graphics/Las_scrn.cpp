@@ -1,25 +1,9 @@
 #include "graphics/Las_scrn.h"
 
-#include <algorithm>
-
 #include "graphics/Las_eff.h"
 #include "platform/backend.h"
 
 namespace graphics {
-namespace {
-
-// The part of the rectangle on a width x height screen, computed wide so that
-// coordinates from a scenario cannot overflow the effects' arithmetic.
-TEffectArea ClipToScreen(int32_t x, int32_t y, int32_t width, int32_t height, int32_t screenWidth,
-                         int32_t screenHeight) {
-    int64_t left = std::clamp<int64_t>(x, 0, screenWidth);
-    int64_t top = std::clamp<int64_t>(y, 0, screenHeight);
-    int64_t right = std::clamp<int64_t>(int64_t{x} + width, left, screenWidth);
-    int64_t bottom = std::clamp<int64_t>(int64_t{y} + height, top, screenHeight);
-    return {int32_t(left), int32_t(top), int32_t(right - left), int32_t(bottom - top)};
-}
-
-}  // namespace
 
 TLasScreen::TLasScreen(int32_t width, int32_t height) {
     auto base = std::make_unique<TLasLayer>();
@@ -86,7 +70,9 @@ void TLasScreen::RunEffect(int32_t number, int32_t x, int32_t y, int32_t width, 
     }
     if (width <= 0) width = display_.Width();
     if (height <= 0) height = display_.Height();
-    TEffectArea area = ClipToScreen(x, y, width, height, display_.Width(), display_.Height());
+    // The rectangle keeps its position and size even where it reaches past the
+    // screen: the effect counts its strips and bands from it.
+    TEffectArea area{x, y, width, height};
     TLasGraphic old;
     old.Assign(display_);
     Refresh();
