@@ -61,10 +61,12 @@ void TLasScreen::DrawIntoComposition(const TLasGraphic& picture, int32_t destX, 
 }
 
 void TLasScreen::RunEffect(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) {
-    // Without a canvas, and for an effect started from a message handler while
-    // one runs, the new screen is composed all the same: what is shown later
-    // must not depend on whether a window was there to animate.
-    if (!canvas_ || effectRunning_ || !IsEffectNumber(number)) {
+    // Without a window there is nothing to animate on: the display stays as it
+    // was until the screen is next refreshed.
+    if (!canvas_) return;
+    // An effect started from a message handler while one runs only composes
+    // the new screen, as does a number that is no effect.
+    if (effectRunning_ || !IsEffectNumber(number)) {
         Refresh();
         return;
     }

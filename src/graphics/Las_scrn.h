@@ -55,7 +55,8 @@ public:
     // Recomposes the screen and animates the change inside the rectangle with
     // effect `number` (0 fade ... 7 mosaic); a width or height of 0 or less
     // becomes the screen's. The rectangle may reach past the screen: only its
-    // part on the screen changes. Other numbers, or no canvas, only recompose.
+    // part on the screen changes. Other numbers only recompose; without a
+    // canvas nothing changes.
     void RunEffect(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height);
     bool EffectRunning() const { return effectRunning_; }
 

@@ -104,10 +104,13 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
     TLasScreen screen(kWidth, kHeight);
     TLasGraphic& background = screen.BaseLayer().Picture();
 
-    // No canvas, or a number that is no effect: recomposed at once.
+    // No canvas: nothing to animate on, and the screen stays as it was.
     background.FillRect(0, 0, kWidth, kHeight, 0x405060);
-    screen.RunEffect(2, 0, 0, 0, 0);
-    EXPECT_EQ(screen.Display().GetPixel(0, 0), 0x405060u);
+    for (int32_t number : {2, 8}) {
+        screen.RunEffect(number, 0, 0, 0, 0);
+        EXPECT_EQ(screen.Composition().GetPixel(0, 0), 0xFFFFFFu) << number;
+        EXPECT_EQ(screen.Display().GetPixel(0, 0), 0xFFFFFFu) << number;
+    }
     // Each frame posts a click, which the next frame wait must handle, and
     // tries to present the half-finished screen, which must draw nothing.
     testkit::RecordingCanvas canvas;
@@ -123,6 +126,7 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
         ++posted;
     };
     screen.SetCanvas(&canvas);
+    // A number that is no effect: recomposed at once.
     for (int32_t number : {-1, 8}) {
         background.FillRect(0, 0, kWidth, kHeight, 0x708090 + number);
         screen.RunEffect(number, 0, 0, 0, 0);
