@@ -13,13 +13,15 @@
 
 namespace graphics {
 
-// The animated rectangle; it lies within both pictures, which have the
-// screen's size.
+// The animated rectangle as the scenario gave it: it may reach past the
+// pictures (which have the screen's size) on any side, and its strips, tiles
+// and bands are counted from it all the same; only what falls on the pictures
+// is drawn. 64-bit, so that sums of 32-bit positions and sizes cannot wrap.
 struct TEffectArea {
-    int32_t X = 0;
-    int32_t Y = 0;
-    int32_t Width = 0;
-    int32_t Height = 0;
+    int64_t X = 0;
+    int64_t Y = 0;
+    int64_t Width = 0;
+    int64_t Height = 0;
 };
 
 // 8 frames, 150 ms: the new screen blended over the old in eighths.

@@ -1,25 +1,9 @@
 #include "graphics/Las_scrn.h"
 
-#include <algorithm>
-
 #include "graphics/Las_eff.h"
 #include "platform/backend.h"
 
 namespace graphics {
-namespace {
-
-// The part of the rectangle on a width x height screen, computed wide so that
-// coordinates from a scenario cannot overflow the effects' arithmetic.
-TEffectArea ClipToScreen(int32_t x, int32_t y, int32_t width, int32_t height, int32_t screenWidth,
-                         int32_t screenHeight) {
-    int64_t left = std::clamp<int64_t>(x, 0, screenWidth);
-    int64_t top = std::clamp<int64_t>(y, 0, screenHeight);
-    int64_t right = std::clamp<int64_t>(int64_t{x} + width, left, screenWidth);
-    int64_t bottom = std::clamp<int64_t>(int64_t{y} + height, top, screenHeight);
-    return {int32_t(left), int32_t(top), int32_t(right - left), int32_t(bottom - top)};
-}
-
-}  // namespace
 
 TLasScreen::TLasScreen(int32_t width, int32_t height) {
     auto base = std::make_unique<TLasLayer>();
@@ -77,16 +61,20 @@ void TLasScreen::DrawIntoComposition(const TLasGraphic& picture, int32_t destX, 
 }
 
 void TLasScreen::RunEffect(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) {
-    // Without a canvas, and for an effect started from a message handler while
-    // one runs, the new screen is composed all the same: what is shown later
-    // must not depend on whether a window was there to animate.
-    if (!canvas_ || effectRunning_ || !IsEffectNumber(number)) {
+    // Without a window there is nothing to animate on: the display stays as it
+    // was until the screen is next refreshed.
+    if (!canvas_) return;
+    // An effect started from a message handler while one runs only composes
+    // the new screen, as does a number that is no effect.
+    if (effectRunning_ || !IsEffectNumber(number)) {
         Refresh();
         return;
     }
     if (width <= 0) width = display_.Width();
     if (height <= 0) height = display_.Height();
-    TEffectArea area = ClipToScreen(x, y, width, height, display_.Width(), display_.Height());
+    // The rectangle keeps its position and size even where it reaches past the
+    // screen: the effect counts its strips and bands from it.
+    TEffectArea area{x, y, width, height};
     TLasGraphic old;
     old.Assign(display_);
     Refresh();

@@ -54,7 +54,9 @@ public:
                              int32_t width, int32_t height, int32_t sourceX, int32_t sourceY);
     // Recomposes the screen and animates the change inside the rectangle with
     // effect `number` (0 fade ... 7 mosaic); a width or height of 0 or less
-    // means the whole screen. Other numbers, or no canvas, only recompose.
+    // becomes the screen's. The rectangle may reach past the screen: only its
+    // part on the screen changes. Other numbers only recompose; without a
+    // canvas nothing changes.
     void RunEffect(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height);
     bool EffectRunning() const { return effectRunning_; }
 

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
 #include "common/test_pictures.h"
 #include "common/test_platform.h"
+#include "platform/backend.h"
 #include "platform/random.h"
 
 using graphics::TEffectArea;
@@ -145,6 +147,62 @@ TEST_F(Effects, OrderOfStripsTilesAndBands) {
     Run(4, kScreen);
     for (int32_t y = 0; y < 40; ++y) EXPECT_EQ(FirstNew(7, y), y % 20 / 2) << y;
     EXPECT_EQ(Wrong(9, {0, 0, kWidth, 40}), 0);  // no band for the last 8 rows
+}
+
+// An area reaching past the picture keeps its position and size: strips,
+// bands and tiles are counted from it as given, and what falls on the picture
+// is drawn. However far it reaches, a frame costs no more than the picture.
+TEST_F(Effects, AreasReachingPastThePicture) {
+    constexpr int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+    struct Case {
+        int32_t number;
+        TEffectArea area;
+        size_t frames;
+        size_t ownFrames;  // the last shows the area's part on the picture new
+        TEffectArea onPicture;
+    };
+    const Case cases[] = {
+        {1, {30, 0, kWidth, kHeight}, 13, 13, {30, 0, 34, kHeight}},  // 32 strips
+        {2, {0, 20, kWidth, kHeight}, 12, 12, {0, 20, kWidth, 28}},   // 24 strips
+        {3, {-5, -7, kMax, kMax}, 13, 12, kScreen},  // tile (0, 0) covers the picture
+        {4, {0, 10, kWidth, kHeight}, 10, 10, {0, 10, kWidth, 38}},  // the 2nd band ends at 49
+        {4, {-5, -7, kMax, kMax}, 10, 10, kScreen},
+        {5, {-13, -7, 100, 100}, 10, 10, kScreen},
+        {6, {-16, -3, 96, 60}, 21, 20, kScreen},
+        {6, {-5, -7, kMax, kMax}, 21, 20, kScreen},
+        {0, {kMin, kMin, kMax, kMax}, 8, 8, kNowhere},
+        {5, {kMax, kMin, kMax, kMax}, 10, 10, kNowhere},
+        {7, {kMax, kMax, kMax, kMax}, 9, 9, kNowhere},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.number << " at " << c.area.X << ", " << c.area.Y);
+        Run(c.number, c.area);
+        ASSERT_EQ(canvas_.frames.size(), c.frames);
+        ExpectOldOutside(c.onPicture, c.ownFrames);
+        EXPECT_EQ(Wrong(c.ownFrames - 1, c.onPicture), 0);
+    }
+
+    // The wave rotates within the whole area: what comes from columns off
+    // the picture is not drawn. First band: rotation left by 22 columns.
+    Run(6, {-16, 0, 96, kHeight});
+    EXPECT_EQ(canvas_.frames[0].pixels[0], NewPixel(22, 0));
+    EXPECT_EQ(canvas_.frames[0].pixels[41], NewPixel(63, 0));
+    EXPECT_EQ(canvas_.frames[0].pixels[42], OldPixel(42, 0));
+    // Mosaic blocks of 32 from (-5, -3): centres at (43, 45), and at (75, 45)
+    // past the edge, where the nearest pixel inside stands in.
+    Run(7, {-5, -3, 80, 60});
+    EXPECT_EQ(canvas_.frames[5].pixels[30 * kWidth + 30], NewPixel(43, 45));
+    EXPECT_EQ(canvas_.frames[5].pixels[47 * kWidth + 63], NewPixel(63, 45));
+
+    // A wipe a billion strips wide plays for weeks, unless the application
+    // ends meanwhile.
+    canvas_.onUpload = [this] {
+        if (canvas_.frames.size() == 20) platform::Events().Terminate();
+    };
+    Run(1, {-5, 0, kMax, kHeight});
+    ASSERT_EQ(canvas_.frames.size(), 20u);
+    EXPECT_EQ(FirstNew(0, 0), WipeFrame(2));
+    EXPECT_EQ(FirstNew(1, 0), WipeFrame(3));
 }
 
 TEST_F(Effects, PartialAreasEndNewInsideAndOldOutside) {

@@ -104,10 +104,13 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
     TLasScreen screen(kWidth, kHeight);
     TLasGraphic& background = screen.BaseLayer().Picture();
 
-    // No canvas, or a number that is no effect: recomposed at once.
+    // No canvas: nothing to animate on, and the screen stays as it was.
     background.FillRect(0, 0, kWidth, kHeight, 0x405060);
-    screen.RunEffect(2, 0, 0, 0, 0);
-    EXPECT_EQ(screen.Display().GetPixel(0, 0), 0x405060u);
+    for (int32_t number : {2, 8}) {
+        screen.RunEffect(number, 0, 0, 0, 0);
+        EXPECT_EQ(screen.Composition().GetPixel(0, 0), 0xFFFFFFu) << number;
+        EXPECT_EQ(screen.Display().GetPixel(0, 0), 0xFFFFFFu) << number;
+    }
     // Each frame posts a click, which the next frame wait must handle, and
     // tries to present the half-finished screen, which must draw nothing.
     testkit::RecordingCanvas canvas;
@@ -123,6 +126,7 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
         ++posted;
     };
     screen.SetCanvas(&canvas);
+    // A number that is no effect: recomposed at once.
     for (int32_t number : {-1, 8}) {
         background.FillRect(0, 0, kWidth, kHeight, 0x708090 + number);
         screen.RunEffect(number, 0, 0, 0, 0);
@@ -142,10 +146,67 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
     EXPECT_EQ(canvas.frames.back().pixels, PixelsOf(screen.Display()));
     EXPECT_FALSE(screen.EffectRunning());
 
-    // Rectangles from a scenario are clipped to the screen, however far out.
+    // Rectangles from a scenario may reach far past the screen.
     screen.RunEffect(7, -20, -20, 50, 50);
     screen.RunEffect(6, INT32_MAX - 5, INT32_MIN, INT32_MAX, 100);
     EXPECT_EQ(canvas.frames.back().pixels, PixelsOf(screen.Display()));
+}
+
+// The effect takes the rectangle as given, reaching past the screen: its
+// strips and bands are counted from it, not from its part on the screen.
+TEST(LasScreen, EffectAreaReachingPastTheScreen) {
+    testkit::ScopedPlatform host;
+    TLasScreen screen(640, 480);
+    testkit::RecordingCanvas canvas;
+    size_t frames = 0;
+    // Only the first and the last frame are kept.
+    canvas.onUpload = [&] {
+        ++frames;
+        if (canvas.frames.size() > 2) canvas.frames.erase(canvas.frames.begin() + 1);
+    };
+    screen.SetCanvas(&canvas);
+    auto isNew = [&](const testkit::RecordingCanvas::Frame& frame, int32_t x, int32_t y) {
+        return frame.pixels[y * 640 + x] == screen.Display().GetPixel(0, 0);
+    };
+    auto newInRows = [&](const testkit::RecordingCanvas::Frame& frame, int32_t top,
+                         int32_t bottom) {
+        int count = 0;
+        for (int32_t y = top; y < bottom; ++y) {
+            for (int32_t x = 0; x < 640; ++x) count += isNew(frame, x, y);
+        }
+        return count;
+    };
+    // The time the effect took.
+    auto run = [&](int32_t number, int32_t x, int32_t y, uint32_t colour) {
+        screen.BaseLayer().Picture().FillRect(0, 0, 640, 480, colour);
+        frames = 0;
+        canvas.frames.clear();
+        uint32_t start = platform::TickCount();
+        screen.RunEffect(number, x, y, 0, 0);
+        return platform::TickCount() - start;
+    };
+
+    // Columns 100 to 739: 320 strips in 41 frames.
+    EXPECT_EQ(run(1, 100, 0, 0x204060), 1640u);
+    EXPECT_EQ(frames, 41u);
+    EXPECT_EQ(newInRows(canvas.frames.back(), 0, 480), 540 * 480);
+    // Rows 50 to 529: 24 bands of 20, the 22nd over rows 470 to 489.
+    run(4, 0, 50, 0x608040);
+    EXPECT_EQ(frames, 10u);
+    EXPECT_EQ(newInRows(canvas.frames.back(), 0, 50), 0);
+    EXPECT_EQ(newInRows(canvas.frames.back(), 50, 470), 420 * 640);
+    EXPECT_EQ(newInRows(canvas.frames.back(), 470, 480), 10 * 640);
+    // Tiles of 53 x 40 from column 100 (640 / 12 wide), each drawn whole.
+    run(3, 100, 0, 0xA0B0C0);
+    EXPECT_EQ(frames, 13u);
+    const testkit::RecordingCanvas::Frame& first = canvas.frames.front();
+    EXPECT_GT(newInRows(first, 0, 480), 0);
+    for (int32_t x = 100; x < 640; ++x) {
+        for (int32_t y = 0; y < 480; ++y) {
+            ASSERT_EQ(isNew(first, x, y), isNew(first, 100 + (x - 100) / 53 * 53, y / 40 * 40))
+                << x << ", " << y;
+        }
+    }
 }
 
 // Characters revealed one by one upload the screen each time; the window is
