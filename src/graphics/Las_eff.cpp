@@ -219,21 +219,17 @@ void EffectBlind(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic&
 
 void EffectSquare(platform::Canvas& canvas, TLasGraphic& work, const TLasGraphic& target,
                   const TEffectArea& area) {
-    // A partial last band is covered too, but only as far as the area reaches:
-    // nothing outside the area changes during an effect.
+    // One line more than the blind's bands, so a partial last band is covered
+    // too; that line may reach past the area, and does where it is on screen.
     FramePacer pacer(canvas);
     for (int32_t k = 0; k < 10; ++k) {
         IndexRange lines = OnPicture(area.X + 2 * k, 20, 2, area.Width / 20 + 1, work.Width());
         for (int64_t line = lines.begin; line < lines.end; ++line) {
-            int64_t column = 2 * k + 20 * line;
-            Copy(target, work, area.X + column, area.Y, std::min<int64_t>(2, area.Width - column),
-                 area.Height);
+            Copy(target, work, area.X + 2 * k + 20 * line, area.Y, 2, area.Height);
         }
         lines = OnPicture(area.Y + 2 * k, 20, 2, area.Height / 20 + 1, work.Height());
         for (int64_t line = lines.begin; line < lines.end; ++line) {
-            int64_t row = 2 * k + 20 * line;
-            Copy(target, work, area.X, area.Y + row, area.Width,
-                 std::min<int64_t>(2, area.Height - row));
+            Copy(target, work, area.X, area.Y + 2 * k + 20 * line, area.Width, 2);
         }
         if (!pacer.Show(work, 40)) return;
     }

@@ -102,6 +102,7 @@ TEST_F(Effects, PacedFramesWithinTheArea) {
         size_t ownFrames;  // then the whole new screen is shown
         std::vector<size_t> golden;
         const char* name;
+        TEffectArea reach = {};  // where it changes pixels, when more than the area
     };
     const Case cases[] = {
         {0, {8, 6, 40, 30}, 8, 150, 8, {0, 3, 7}, "effect_fade"},
@@ -109,7 +110,8 @@ TEST_F(Effects, PacedFramesWithinTheArea) {
         {2, {4, 3, 50, 41}, 11, 40, 11, {3, 10}, "effect_wipe_top"},
         {3, kScreen, 13, 30, 12, {0, 5, 10}, "effect_random_panels"},
         {4, kScreen, 10, 40, 10, {2, 6}, "effect_blind"},
-        {5, {5, 5, 31, 33}, 10, 40, 10, {1, 5}, "effect_square"},
+        // The square's last lines reach past the area (to 45, 45).
+        {5, {5, 5, 31, 33}, 10, 40, 10, {1, 5}, "effect_square", {5, 5, 40, 40}},
         {6, {8, 6, 40, 30}, 21, 100, 20, {2, 10, 16}, "effect_wave"},
         {7, kScreen, 9, 200, 9, {0, 2, 4, 5, 8}, "effect_mosaic"},
     };
@@ -118,7 +120,7 @@ TEST_F(Effects, PacedFramesWithinTheArea) {
         Run(c.number, c.area);
         ASSERT_EQ(ticks_.size(), c.frames);
         for (size_t k = 1; k < c.frames; ++k) EXPECT_EQ(ticks_[k] - ticks_[0], k * c.period) << k;
-        ExpectOldOutside(c.area, c.ownFrames);
+        ExpectOldOutside(c.reach.Width > 0 ? c.reach : c.area, c.ownFrames);
         // The chosen frames side by side against one golden image.
         auto strip = [&](int32_t x, int32_t y) {
             return canvas_.frames.at(c.golden[x / kWidth]).pixels[y * kWidth + x % kWidth];
@@ -213,9 +215,13 @@ TEST_F(Effects, PartialAreasEndNewInsideAndOldOutside) {
 
     Run(4, {0, 0, kWidth, 30});
     EXPECT_EQ(Wrong(9, {0, 0, kWidth, 20}), 0);
-    // The partial last bands are covered, but nothing outside the area.
+    // The partial last bands are covered, by lines that reach past the area.
     Run(5, {5, 5, 31, 33});
-    EXPECT_EQ(Wrong(9, {5, 5, 31, 33}), 0);
+    EXPECT_EQ(Wrong(9, {5, 5, 40, 40}, false), 0);
+    for (int32_t y = 5; y < 38; ++y) {
+        for (int32_t x = 5; x < 36; ++x) EXPECT_TRUE(IsNew(9, x, y)) << x << "," << y;
+    }
+    EXPECT_TRUE(IsNew(9, 44, 20)) << "the last column line, past the area";
 
     TEffectArea area{8, 6, 40, 30};
     Run(6, area);
