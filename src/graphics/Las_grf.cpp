@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "platform/ascii.h"
 
@@ -145,14 +146,16 @@ private:
 struct DecodedPng {
     int32_t width = 0;
     int32_t height = 0;
-    TransparencyMode mode = TransparencyMode::Opaque;
-    std::unique_ptr<uint32_t[]> pixels;  // 0xAARRGGBB, alpha 0xFF without transparency
+    std::optional<TransparencyMode> mode;  // none: the picture keeps its own
+    std::unique_ptr<uint32_t[]> pixels;    // 0xAARRGGBB, alpha 0xFF without transparency
     std::unique_ptr<png_bytep[]> rows;
 };
 
-// Every colour type, bit depth and interlacing ends as 8-bit BGRA words.
-// The alpha channel (real, or made from tRNS) decides the mode. No gamma
-// correction: pictures show their stored values.
+// Every colour type, bit depth and interlacing ends as 8-bit BGRA words, the
+// alpha 0xFF where the file has none. Only a tRNS chunk (Keyed) and an RGB
+// image with alpha (Alpha) choose the mode; grey with alpha keeps the
+// picture's mode like any other file, so its alpha only reaches a mask the
+// picture already has. No gamma correction: pictures show their stored values.
 void RequestBgra(png_structp png, png_infop info, DecodedPng& out) {
     int depth = png_get_bit_depth(png, info);
     int colourType = png_get_color_type(png, info);
@@ -162,7 +165,7 @@ void RequestBgra(png_structp png, png_infop info, DecodedPng& out) {
         png_set_tRNS_to_alpha(png);
         out.mode = TransparencyMode::Keyed;
     }
-    if (colourType & PNG_COLOR_MASK_ALPHA) out.mode = TransparencyMode::Alpha;
+    if (colourType == PNG_COLOR_TYPE_RGB_ALPHA) out.mode = TransparencyMode::Alpha;
     if (depth == 16) png_set_scale_16(png);
     if (!(colourType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
     png_set_bgr(png);
@@ -257,7 +260,7 @@ bool TLasGraphic::LoadPngFromFile(FILE* file, uint64_t maxBytes) {
     if (!reader.Valid() || !DecodePng(reader.png(), reader.info(), decoded)) return false;
 
     // Only a complete decode replaces what the picture shows.
-    SetTransparencyMode(decoded.mode);
+    if (decoded.mode) SetTransparencyMode(*decoded.mode);
     SetSize(decoded.width, decoded.height);
     for (size_t i = 0; i < colour_.size(); ++i) colour_[i] = decoded.pixels[i] & kColourBits;
     for (size_t i = 0; i < mask_.size(); ++i) mask_[i] = uint8_t(decoded.pixels[i] >> 24);
