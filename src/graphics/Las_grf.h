@@ -72,8 +72,9 @@ public:
     // Decodes a PNG starting at the file's position, reading at most
     // `maxBytes` (a package entry's size). A tRNS chunk makes the picture
     // Keyed, an RGB image with alpha Alpha; any other keeps the picture's
-    // mode. A mask takes the file's alpha, 255 where it has none.
-    // On failure the picture is left as it was.
+    // mode. A mask takes the file's alpha, 255 where it has none. A file
+    // refused by its header leaves the picture as it was; one refused later
+    // leaves it at the file's size and mode, white.
     bool LoadPngFromFile(FILE* file, uint64_t maxBytes);
 
     // Draws a rectangle of this picture onto `destination`, clipped to both.

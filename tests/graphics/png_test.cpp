@@ -94,10 +94,10 @@ Mask MaskOf(const TLasGraphic& picture) {
     return {picture.MaskRow(0), picture.MaskRow(0) + size_t(picture.Width()) * picture.Height()};
 }
 
-void ExpectUnchanged(const TLasGraphic& picture, const TLasGraphic& before) {
-    EXPECT_EQ(picture.Mode(), before.Mode());
-    EXPECT_EQ(picture.Width(), before.Width());
-    EXPECT_EQ(graphics::ToRgba(picture), graphics::ToRgba(before));
+void ExpectSame(const TLasGraphic& picture, const TLasGraphic& expected) {
+    EXPECT_EQ(picture.Mode(), expected.Mode());
+    EXPECT_EQ(picture.Width(), expected.Width());
+    EXPECT_EQ(graphics::ToRgba(picture), graphics::ToRgba(expected));
 }
 
 }  // namespace
@@ -176,29 +176,51 @@ TEST(Png, TransparencyComesFromTheFileOrStaysAsItWas) {
     }
 }
 
-TEST(Png, DamagedFilesAreRefusedAndChangeNothing) {
+// A file refused before its image data leaves the picture as it was. By then
+// the picture has taken the file's size and mode, so one refused in its image
+// data or after it leaves the picture as that sizing made it: white, the mask
+// 0 in a mode that had one, 255 in one the file chose.
+TEST(Png, DamagedFilesAreRefused) {
     TLasGraphic before;
-    ASSERT_TRUE(before.LoadPngFile(kSuite + "tbbn3p08.png"));
+    before.SetTransparencyMode(TransparencyMode::Keyed);
+    ASSERT_TRUE(before.LoadPngFile(kSuite + "s09n3p02.png"));
+    ASSERT_EQ(before.Width(), 9);
+    TLasGraphic sized;  // for a 32 x 32 file without transparency
+    sized.Assign(before);
+    sized.SetSize(32, 32);
 
     int refused = 0;
     for (const auto& entry : std::filesystem::directory_iterator(kSuite)) {
-        if (entry.path().stem().string()[0] != 'x') continue;
+        std::string name = entry.path().stem().string();
+        if (name[0] != 'x') continue;
         TLasGraphic picture;
         picture.Assign(before);
-        EXPECT_FALSE(picture.LoadPngFile(entry.path().string())) << entry.path();
-        ExpectUnchanged(picture, before);
+        EXPECT_FALSE(picture.LoadPngFile(entry.path().string())) << name;
+        SCOPED_TRACE(name);
+        ExpectSame(picture, name == "xcsn0g01" ? sized : before);  // only its image data is bad
         ++refused;
     }
     EXPECT_EQ(refused, 14);
 
     // Every cut of a good file fails, down to an empty one.
     std::string whole = testkit::ReadFile(kSuite + "basi2c08.png");
+    size_t imageData = whole.find("IDAT") + 4;
     for (size_t length = 0; length < whole.size(); ++length) {
         TLasGraphic picture;
         picture.Assign(before);
         ASSERT_FALSE(LoadBytes(picture, whole.substr(0, length), length)) << "cut at " << length;
-        ExpectUnchanged(picture, before);
+        SCOPED_TRACE(length);
+        ExpectSame(picture, length < imageData ? before : sized);
     }
+
+    std::string rgba = testkit::ReadFile(kSuite + "basn6a08.png");
+    rgba.resize(rgba.find("IDAT") + 100);
+    TLasGraphic picture;
+    EXPECT_FALSE(LoadBytes(picture, rgba, rgba.size()));
+    TLasGraphic covered;
+    covered.SetSize(32, 32);
+    covered.SetTransparencyMode(TransparencyMode::Alpha);
+    ExpectSame(picture, covered);
 }
 
 TEST(Png, AbsurdSizesAreRefusedBeforeAllocating) {
