@@ -3,9 +3,10 @@
 // A decoded picture is then drawn and blended onto a screen-like picture.
 // Unless the last byte has its top bit set, every chunk's CRC is made right
 // first, so that mutations reach the decoder instead of the CRC check.
-// Besides crashes it checks that the decoder stays within its budget, that a
-// refused input leaves the picture as it was, and that a decoded picture has
-// a mask exactly when it is not opaque.
+// Besides crashes it checks that the decoder stays within its budget, that an
+// input refused by its header leaves the picture as it was and one refused
+// later leaves it white at its new size, and that a picture has a mask
+// exactly when it is not opaque.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -45,20 +46,39 @@ void FixCrcs(uint8_t* png, size_t size) {
     }
 }
 
-void CheckUntouched(const TLasGraphic& picture) {
-    Check(picture.Width() == 10 && picture.Height() == 10);
-    Check(picture.Mode() == TransparencyMode::Opaque && !picture.HasMask());
-    Check(picture.GetPixel(3, 4) == kMarker && picture.GetPixel(0, 0) == 0xFFFFFF);
-}
-
-void CheckDecoded(const TLasGraphic& picture) {
+void CheckShape(const TLasGraphic& picture) {
     Check(picture.Width() > 0 && picture.Height() > 0);
     Check(picture.Width() <= graphics::kMaxPictureSide);
     Check(int64_t{picture.Width()} * picture.Height() <= graphics::kMaxPicturePixels);
     Check(picture.HasMask() == (picture.Mode() != TransparencyMode::Opaque));
+}
+
+// The corner pixels, where rows would first go wrong.
+template <typename F>
+void ForCorners(const TLasGraphic& picture, F check) {
     for (int32_t y : {0, picture.Height() - 1}) {
-        for (int32_t x : {0, picture.Width() - 1}) Check(picture.Row(y)[x] >> 24 == 0);
+        for (int32_t x : {0, picture.Width() - 1}) check(x, y);
     }
+}
+
+void CheckRefused(const TLasGraphic& picture) {
+    if (picture.GetPixel(3, 4) == kMarker) {
+        Check(picture.Width() == 10 && picture.Height() == 10);
+        Check(picture.Mode() == TransparencyMode::Opaque && !picture.HasMask());
+        Check(picture.GetPixel(0, 0) == 0xFFFFFF);
+        return;
+    }
+    // Sized from an opaque picture: a mode the file chose covers it fully.
+    CheckShape(picture);
+    ForCorners(picture, [&](int32_t x, int32_t y) {
+        Check(picture.Row(y)[x] == 0xFFFFFF);
+        Check(!picture.HasMask() || picture.MaskRow(y)[x] == 255);
+    });
+}
+
+void CheckDecoded(const TLasGraphic& picture) {
+    CheckShape(picture);
+    ForCorners(picture, [&](int32_t x, int32_t y) { Check(picture.Row(y)[x] >> 24 == 0); });
 }
 
 void DrawOnto(const TLasGraphic& picture, int32_t offset) {
@@ -87,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(stream);
 
     if (!loaded) {
-        CheckUntouched(picture);
+        CheckRefused(picture);
         return 0;
     }
     CheckDecoded(picture);

@@ -7,6 +7,7 @@
 #include <csetjmp>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "platform/ascii.h"
 
@@ -142,27 +143,29 @@ private:
     png_infop info_;
 };
 
-struct DecodedPng {
+// What the header asks for, known before anything of the image's size is
+// allocated.
+struct PngHeader {
     int32_t width = 0;
     int32_t height = 0;
-    TransparencyMode mode = TransparencyMode::Opaque;
-    std::unique_ptr<uint32_t[]> pixels;  // 0xAARRGGBB, alpha 0xFF without transparency
-    std::unique_ptr<png_bytep[]> rows;
+    std::optional<TransparencyMode> mode;  // none: the picture keeps its own
 };
 
-// Every colour type, bit depth and interlacing ends as 8-bit BGRA words.
-// The alpha channel (real, or made from tRNS) decides the mode. No gamma
-// correction: pictures show their stored values.
-void RequestBgra(png_structp png, png_infop info, DecodedPng& out) {
+// Every colour type, bit depth and interlacing ends as 8-bit BGRA words, the
+// alpha 0xFF where the file has none. Only a tRNS chunk (Keyed) and an RGB
+// image with alpha (Alpha) choose the mode; grey with alpha keeps the
+// picture's mode like any other file, so its alpha only reaches a mask the
+// picture already has. No gamma correction: pictures show their stored values.
+void RequestBgra(png_structp png, png_infop info, PngHeader& header) {
     int depth = png_get_bit_depth(png, info);
     int colourType = png_get_color_type(png, info);
     if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (colourType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
     if (png_get_valid(png, info, PNG_INFO_tRNS)) {
         png_set_tRNS_to_alpha(png);
-        out.mode = TransparencyMode::Keyed;
+        header.mode = TransparencyMode::Keyed;
     }
-    if (colourType & PNG_COLOR_MASK_ALPHA) out.mode = TransparencyMode::Alpha;
+    if (colourType == PNG_COLOR_TYPE_RGB_ALPHA) header.mode = TransparencyMode::Alpha;
     if (depth == 16) png_set_scale_16(png);
     if (!(colourType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
     png_set_bgr(png);
@@ -171,7 +174,9 @@ void RequestBgra(png_structp png, png_infop info, DecodedPng& out) {
     png_read_update_info(png, info);
 }
 
-bool DecodePng(png_structp png, png_infop info, DecodedPng& out) {
+// Reads the chunks up to the image data. False for a damaged one or a size
+// beyond the limits.
+bool ReadPngHeader(png_structp png, png_infop info, PngHeader& header) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_sig_bytes(png, 8);
     png_set_user_limits(png, kMaxPictureSide, kMaxPictureSide);
@@ -179,16 +184,16 @@ bool DecodePng(png_structp png, png_infop info, DecodedPng& out) {
     if (!SizeAllowed(png_get_image_width(png, info), png_get_image_height(png, info))) {
         return false;
     }
-    out.width = int32_t(png_get_image_width(png, info));
-    out.height = int32_t(png_get_image_height(png, info));
-    RequestBgra(png, info, out);
-    if (png_get_rowbytes(png, info) != size_t(out.width) * 4) return false;
-    out.pixels = std::make_unique_for_overwrite<uint32_t[]>(size_t(out.width) * out.height);
-    out.rows = std::make_unique_for_overwrite<png_bytep[]>(size_t(out.height));
-    for (int32_t y = 0; y < out.height; ++y) {
-        out.rows[y] = reinterpret_cast<png_bytep>(out.pixels.get() + size_t(y) * out.width);
-    }
-    png_read_image(png, out.rows.get());
+    header.width = int32_t(png_get_image_width(png, info));
+    header.height = int32_t(png_get_image_height(png, info));
+    RequestBgra(png, info, header);
+    return png_get_rowbytes(png, info) == size_t(header.width) * 4;
+}
+
+// Decodes the image data into the rows, then reads the chunks after it.
+bool ReadPngImage(png_structp png, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_image(png, rows);
     png_read_end(png, nullptr);
     return true;
 }
@@ -253,14 +258,23 @@ bool TLasGraphic::LoadPngFromFile(FILE* file, uint64_t maxBytes) {
     }
     PngSource source{file, maxBytes - sizeof signature};
     PngReader reader(source);
-    DecodedPng decoded;
-    if (!reader.Valid() || !DecodePng(reader.png(), reader.info(), decoded)) return false;
+    PngHeader header;
+    if (!reader.Valid() || !ReadPngHeader(reader.png(), reader.info(), header)) return false;
 
-    // Only a complete decode replaces what the picture shows.
-    SetTransparencyMode(decoded.mode);
-    SetSize(decoded.width, decoded.height);
-    for (size_t i = 0; i < colour_.size(); ++i) colour_[i] = decoded.pixels[i] & kColourBits;
-    for (size_t i = 0; i < mask_.size(); ++i) mask_[i] = uint8_t(decoded.pixels[i] >> 24);
+    // Past the header the picture has the file's size and mode, whatever the
+    // image data holds: a file damaged there leaves it blank.
+    SetSize(header.width, header.height);
+    if (header.mode) SetTransparencyMode(*header.mode);
+    // Straight into the surface, no second copy of a large picture; each
+    // word's top byte holds the alpha until it moves to the mask.
+    auto rows = std::make_unique_for_overwrite<png_bytep[]>(size_t(height_));
+    for (int32_t y = 0; y < height_; ++y) rows[y] = reinterpret_cast<png_bytep>(Row(y));
+    if (!ReadPngImage(reader.png(), rows.get())) {
+        std::fill(colour_.begin(), colour_.end(), kWhite);
+        return false;
+    }
+    for (size_t i = 0; i < mask_.size(); ++i) mask_[i] = uint8_t(colour_[i] >> 24);
+    for (uint32_t& word : colour_) word &= kColourBits;
     return true;
 }
 

@@ -70,9 +70,11 @@ public:
     // False unless the name ends in ".png" (any case) and the file decodes.
     bool LoadPngFile(const std::string& path);
     // Decodes a PNG starting at the file's position, reading at most
-    // `maxBytes` (a package entry's size). Transparency decides the mode: a
-    // tRNS chunk gives Keyed, an alpha channel Alpha; the mask is the alpha.
-    // On failure the picture is left as it was.
+    // `maxBytes` (a package entry's size). A tRNS chunk makes the picture
+    // Keyed, an RGB image with alpha Alpha; any other keeps the picture's
+    // mode. A mask takes the file's alpha, 255 where it has none. A file
+    // refused by its header leaves the picture as it was; one refused later
+    // leaves it at the file's size and mode, white.
     bool LoadPngFromFile(FILE* file, uint64_t maxBytes);
 
     // Draws a rectangle of this picture onto `destination`, clipped to both.
