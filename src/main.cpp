@@ -32,6 +32,10 @@ void PrintHelp() {
         "                      move X Y      move the pointer\n"
         "                      sleep MS      let MS virtual milliseconds pass\n"
         "                      close         close the main window\n"
+        "                      shot [N] FILE.png  what the main window (or tool\n"
+        "                                    window N, 1 to 5, shown or not) shows\n"
+        "                      movewindow X Y    the user moves the main window\n"
+        "                      dragwindow N X Y  the user drags tool window N\n"
         "                    these are taken one at a time whenever the player waits;\n"
         "                      answer ok|yes|no|abort|ignore   the next message box\n"
         "                      input TEXT | cancel             the next text-input box\n"
@@ -40,6 +44,9 @@ void PrintHelp() {
         "  --trace FILE      a line per command: TICK BOOK/PAGE#INDEX COMMAND\n"
         "  --messages FILE   a line per message box: KIND BUTTONS ANSWER TEXT\n"
         "  --dump-vars FILE  at exit, the variable blocks as BLOCK:NAME=VALUE lines\n"
+        "  --windows FILE    at exit, a line per window (0 the main window, 1 to 5 the\n"
+        "                    tool windows): INDEX VISIBLE LEFT TOP WIDTH HEIGHT CAPTION\n"
+        "  --screenshot FILE.png  at exit, what the main window shows\n"
         "  --seed N          seed of the random numbers\n"
         "  --max-time MS     end a run still going at this virtual time (3600000)\n"
         "  --library PATH    the system library to use\n"
@@ -57,6 +64,23 @@ bool ParseUnsigned(const char* text, uint32_t& value) {
     if (!*text || *end || errno || text[0] == '-' || number > UINT32_MAX) return false;
     value = static_cast<uint32_t>(number);
     return true;
+}
+
+// The setting an option naming a file fills; nullptr for other options.
+std::string* FileOption(shell::HeadlessOptions& options, std::string_view option) {
+    const std::pair<std::string_view, std::string shell::HeadlessOptions::*> files[] = {
+        {"--input", &shell::HeadlessOptions::inputPath},
+        {"--trace", &shell::HeadlessOptions::tracePath},
+        {"--messages", &shell::HeadlessOptions::messagesPath},
+        {"--dump-vars", &shell::HeadlessOptions::dumpVarsPath},
+        {"--windows", &shell::HeadlessOptions::windowsPath},
+        {"--screenshot", &shell::HeadlessOptions::screenshotPath},
+        {"--library", &shell::HeadlessOptions::libraryPath},
+    };
+    for (const auto& [name, member] : files) {
+        if (name == option) return &(options.*member);
+    }
+    return nullptr;
 }
 
 int Usage(const std::string& problem) {
@@ -86,14 +110,10 @@ int main(int argc, char** argv) {
             return 0;
         } else if (arg == "--headless") {
             headless = true;
-        } else if (arg == "--input" || arg == "--trace" || arg == "--messages" ||
-                   arg == "--dump-vars" || arg == "--library") {
-            std::string& target = arg == "--input"      ? options.inputPath
-                                  : arg == "--trace"    ? options.tracePath
-                                  : arg == "--messages" ? options.messagesPath
-                                  : arg == "--library"  ? options.libraryPath
-                                                        : options.dumpVarsPath;
-            if (!value(target) || target.empty()) return Usage(std::string(arg) + " needs a file");
+        } else if (std::string* target = FileOption(options, arg)) {
+            if (!value(*target) || target->empty()) {
+                return Usage(std::string(arg) + " needs a file");
+            }
         } else if (arg == "--seed" || arg == "--max-time") {
             std::string text;
             uint32_t number;

@@ -20,6 +20,15 @@ enum class TransparencyMode : uint8_t { Opaque = 0, Keyed = 1, Alpha = 3 };
 constexpr int32_t kMaxPictureSide = 16384;
 constexpr int64_t kMaxPicturePixels = int64_t{1} << 26;
 
+// A rectangle of a picture that drawing is limited to. It may reach past the
+// picture or be empty; only its part on the picture counts.
+struct TClip {
+    int32_t X = 0;
+    int32_t Y = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+};
+
 // The font the text engine starts from and changes with markup.
 struct TTextFont {
     std::string Name;   // CP932 face name; "" for the default face
@@ -27,6 +36,24 @@ struct TTextFont {
     bool Bold = false;
     bool Italic = false;
     uint32_t Colour = 0;  // 0x00RRGGBB
+};
+
+// Reveal codes, as the message window reads them.
+enum TRevealCode : int32_t {
+    kEnd = 0,
+    kCursorY = 1,
+    kCursorX = 2,
+    kCursorWidth = 3,
+    kCursorHeight = 4,
+    kCharacter = 5,
+    kWaitNormal = 7,
+    kWaitFast = 8,
+    kWaitSlow = 9,
+    kShowMarker = 10,
+    kRemoveMarker = 11,
+    kWaitClick = 12,
+    kPause = 13,
+    kPageFull = 14,
 };
 
 // What NextRevealStep yields: the code and, for a character, its cell.

@@ -26,7 +26,8 @@ public:
     TLasGraphic& Picture() { return picture_; }
     const TLasGraphic& Picture() const { return picture_; }
 
-    // Where the visible rectangle lies on the screen, and its size.
+    // Where the visible rectangle lies on the screen, and its size; a width
+    // or height of 0 or less is the picture's.
     int32_t Left() const { return left_; }
     int32_t Top() const { return top_; }
     int32_t Width() const { return width_; }

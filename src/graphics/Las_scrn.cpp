@@ -1,9 +1,27 @@
 #include "graphics/Las_scrn.h"
 
+#include <algorithm>
+
 #include "graphics/Las_eff.h"
 #include "platform/backend.h"
 
 namespace graphics {
+
+namespace {
+
+// The part of `clip` on a width x height picture; false when there is none.
+bool ClipToPicture(const TClip& clip, int32_t width, int32_t height, TClip& inside) {
+    // 64 bits: clips come from item areas, which come from scenarios.
+    int64_t left = std::max<int64_t>(clip.X, 0);
+    int64_t top = std::max<int64_t>(clip.Y, 0);
+    int64_t right = std::min<int64_t>(int64_t{clip.X} + clip.Width, width);
+    int64_t bottom = std::min<int64_t>(int64_t{clip.Y} + clip.Height, height);
+    if (right <= left || bottom <= top) return false;
+    inside = {int32_t(left), int32_t(top), int32_t(right - left), int32_t(bottom - top)};
+    return true;
+}
+
+}  // namespace
 
 TLasScreen::TLasScreen(int32_t width, int32_t height) {
     auto base = std::make_unique<TLasLayer>();
@@ -47,11 +65,28 @@ void TLasScreen::Refresh() {
 
 void TLasScreen::UpdateDisplay() {
     display_.Assign(composition_);
-    if (painter_) painter_(display_);
+    dynamicLayers_.DrawAll(display_);
+}
+
+void TLasScreen::UpdateDisplay(const TClip& clip) {
+    // Both pictures have the screen's size, and the composition is opaque:
+    // drawing copies its pixels as they are.
+    composition_.Draw(display_, clip.X, clip.Y, clip.Width, clip.Height, clip.X, clip.Y);
+    dynamicLayers_.DrawAll(display_, clip);
 }
 
 void TLasScreen::Present() {
     if (canvas_ && !effectRunning_) display_.Present(*canvas_, 0, 0);
+}
+
+void TLasScreen::Present(const TClip& clip) {
+    TClip inside;
+    if (!canvas_ || effectRunning_ ||
+        !ClipToPicture(clip, display_.Width(), display_.Height(), inside)) {
+        return;
+    }
+    canvas_->Upload(display_.Row(inside.Y) + inside.X, inside.Width, inside.Height,
+                    display_.Width(), inside.X, inside.Y);
 }
 
 void TLasScreen::DrawIntoComposition(const TLasGraphic& picture, int32_t destX, int32_t destY,

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
+#include "graphics/Dyna_lay.h"
 #include "graphics/Las_grf.h"
 #include "graphics/Las_lay.h"
 #include "platform/canvas.h"
@@ -16,9 +16,6 @@ namespace graphics {
 
 class TLasScreen {
 public:
-    // Draws the dynamic layers (buttons, animations) over the composed layers.
-    using DynamicLayerPainter = std::function<void(TLasGraphic& display)>;
-
     // The base layer is a visible width x height picture covering the screen.
     TLasScreen(int32_t width, int32_t height);
     TLasScreen(const TLasScreen&) = delete;
@@ -27,7 +24,9 @@ public:
     // Where Present and the effects draw; nullptr (the start) shows nothing.
     void SetCanvas(platform::Canvas* canvas) { canvas_ = canvas; }
     platform::Canvas* Canvas() const { return canvas_; }
-    void SetDynamicLayerPainter(DynamicLayerPainter painter) { painter_ = std::move(painter); }
+    // Buttons, text items and animations drawn over the composed layers.
+    TDynamicLayer& DynamicLayers() { return dynamicLayers_; }
+    const TDynamicLayer& DynamicLayers() const { return dynamicLayers_; }
 
     // The layers composed, and what the window shows: those plus the dynamic layers.
     const TLasGraphic& Composition() const { return composition_; }
@@ -46,8 +45,14 @@ public:
     void Refresh();
     // The display becomes the composition with the dynamic layers drawn over it.
     void UpdateDisplay();
+    // The same for the pixels inside `clip` only: what changes there when
+    // only the items in it did (a button lit, a marker blinking) costs no
+    // copy of the whole screen.
+    void UpdateDisplay(const TClip& clip);
     // Shows the display on the canvas, unless an effect is running.
     void Present();
+    // The same for the part of the display inside `clip`.
+    void Present(const TClip& clip);
     // Draws a rectangle of `picture` straight into the composition (message
     // characters revealed without recomposing).
     void DrawIntoComposition(const TLasGraphic& picture, int32_t destX, int32_t destY,
@@ -67,7 +72,7 @@ private:
     // Owns the layers (the base layer first); the order of the stack is the
     // layers' own links.
     std::vector<std::unique_ptr<TLasLayer>> layers_;
-    DynamicLayerPainter painter_;
+    TDynamicLayer dynamicLayers_;
     bool effectRunning_ = false;
 };
 

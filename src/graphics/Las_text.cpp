@@ -21,24 +21,6 @@
 namespace graphics {
 namespace {
 
-// Reveal codes, as the message window reads them.
-enum RevealCode : int32_t {
-    kEnd = 0,
-    kCursorY = 1,
-    kCursorX = 2,
-    kCursorWidth = 3,
-    kCursorHeight = 4,
-    kCharacter = 5,
-    kWaitNormal = 7,
-    kWaitFast = 8,
-    kWaitSlow = 9,
-    kShowMarker = 10,
-    kRemoveMarker = 11,
-    kWaitClick = 12,
-    kPause = 13,
-    kPageFull = 14,
-};
-
 constexpr int32_t kMaxLines = 300;
 // Entries every page needs besides its lines: the opening wait code, the page
 // change (marker, click, marker, page full) and the end.

@@ -15,6 +15,12 @@ namespace platform {
 constexpr int32_t kMinFontSize = 1;
 constexpr int32_t kMaxFontSize = 256;
 
+// clang-format off
+// "ＭＳ ゴシック": the face the authoring tool sets by default for messages,
+// labels and the player's own default font.
+inline constexpr std::string_view kDefaultFaceName = "\x82l\x82r \x83S\x83V\x83" "b\x83N";
+// clang-format on
+
 struct FontStyle {
     std::string face;   // CP932; "" for the default face
     int32_t size = 10;  // points at 96 dpi

@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 
+#include "graphics/Png_write.h"
 #include "platform/encoding.h"
 #include "platform/headless.h"
 #include "shell/Rtm_run.h"
@@ -24,12 +25,14 @@ using platform::WindowEvent;
 constexpr int kFreeStepsPerTick = 1000;
 
 struct ScriptAction {
-    enum class Kind { Click, RightClick, Move, Sleep, Close };
+    enum class Kind { Click, RightClick, Move, Sleep, Close, Shot, MoveWindow, DragWindow };
     Kind kind;
     bool hasPosition = false;
     int x = 0;
     int y = 0;
     uint32_t milliseconds = 0;
+    int window = 0;    // 0 the main window, 1 to 5 the tool windows
+    std::string path;  // of a shot
 };
 
 // The input script: actions that wait until the player is idle, and the
@@ -64,6 +67,22 @@ bool ParseNumber(std::istringstream& words, int& value) {
     return true;
 }
 
+bool ParseWindowNumber(std::istringstream& words, int& window) {
+    return ParseNumber(words, window) && window >= 1 && window <= TfrmMain::kToolWindowCount;
+}
+
+// "shot [N] FILE": the file name is the rest of the line, kept as written.
+bool ParseShot(std::istringstream& words, ScriptAction& action) {
+    std::string rest;
+    std::getline(words >> std::ws, rest);
+    if (rest.size() > 2 && rest[0] >= '1' && rest[0] <= '5' && rest[1] == ' ') {
+        action.window = rest[0] - '0';
+        rest.erase(0, rest.find_first_not_of(' ', 1));
+    }
+    action.path = rest;
+    return !rest.empty();
+}
+
 bool InputScript::Parse(const std::string& text, Line& line) {
     std::istringstream words(text);
     std::string verb;
@@ -88,6 +107,18 @@ bool InputScript::Parse(const std::string& text, Line& line) {
         action.milliseconds = static_cast<uint32_t>(ms);
     } else if (verb == "close") {
         action.kind = ScriptAction::Kind::Close;
+    } else if (verb == "shot") {
+        action.kind = ScriptAction::Kind::Shot;
+        return ParseShot(words, action);
+    } else if (verb == "movewindow") {
+        action.kind = ScriptAction::Kind::MoveWindow;
+        if (!ParseNumber(words, action.x) || !ParseNumber(words, action.y)) return false;
+    } else if (verb == "dragwindow") {
+        action.kind = ScriptAction::Kind::DragWindow;
+        if (!ParseWindowNumber(words, action.window) || !ParseNumber(words, action.x) ||
+            !ParseNumber(words, action.y)) {
+            return false;
+        }
     } else if (verb == "answer") {
         line.isAction = false;
         std::string name;
@@ -200,7 +231,11 @@ private:
     bool WaitsForClickOnly();
     void Perform(const ScriptAction& action);
     void Post(WindowEvent::Kind kind, platform::MouseButton button = platform::MouseButton::Left);
+    platform::Window& WindowOf(int window);
+    // The screen a window shows as a PNG file.
+    void WriteShot(int window, const std::string& path);
     void DumpVariables();
+    void ListWindows();
     // Ticks compare across the wrap only within 24 days.
     uint32_t MaxTime() const { return std::min<uint32_t>(options_.maxTime, INT32_MAX); }
 
@@ -208,7 +243,7 @@ private:
     platform::HeadlessBackend& backend_;
     std::unique_ptr<TfrmMain> form_;
     InputScript script_;
-    Output trace_, messages_, dump_;
+    Output trace_, messages_, dump_, windows_;
     std::optional<uint32_t> sleepUntil_;
     uint64_t countedTick_ = 0;
     int stepsThisTick_ = 0;
@@ -219,7 +254,7 @@ private:
 bool HeadlessRun::OpenOutputs() {
     for (auto [output, path] :
          {std::pair{&trace_, &options_.tracePath}, std::pair{&messages_, &options_.messagesPath},
-          std::pair{&dump_, &options_.dumpVarsPath}}) {
+          std::pair{&dump_, &options_.dumpVarsPath}, std::pair{&windows_, &options_.windowsPath}}) {
         if (!output->Open(*path)) {
             std::fprintf(stderr, "orvanta3: %s: cannot write\n", path->c_str());
             return false;
@@ -292,8 +327,42 @@ void HeadlessRun::Perform(const ScriptAction& action) {
         case Kind::Close:
             Post(WindowEvent::Kind::Close);
             break;
+        case Kind::Shot:
+            WriteShot(action.window, action.path);
+            break;
+        case Kind::MoveWindow:
+        case Kind::DragWindow:
+            // The user moved it: the window reports where it went.
+            backend_.Post(
+                WindowOf(action.window),
+                {WindowEvent::Kind::Moved, platform::MouseButton::Left, action.x, action.y});
+            break;
         case Kind::Move:
             break;
+    }
+}
+
+platform::Window& HeadlessRun::WindowOf(int window) {
+    return window == 0 ? form_->MainWindow() : form_->ToolWindow(window).Window();
+}
+
+void HeadlessRun::WriteShot(int window, const std::string& path) {
+    const graphics::TLasScreen* screen = form_->Screens().ScreenOf(window);
+    if (!screen || !graphics::SavePngFile(screen->Display(), path)) {
+        std::fprintf(stderr, "orvanta3: %s: cannot write the screenshot\n", path.c_str());
+    }
+}
+
+// INDEX VISIBLE LEFT TOP WIDTH HEIGHT CAPTION, the main window first.
+void HeadlessRun::ListWindows() {
+    if (!windows_.active()) return;
+    for (int index = 0; index <= TfrmMain::kToolWindowCount; ++index) {
+        const platform::Window& window = WindowOf(index);
+        windows_.Line(std::to_string(index) + " " + (window.Visible() ? "1 " : "0 ") +
+                      std::to_string(window.Left()) + " " + std::to_string(window.Top()) + " " +
+                      std::to_string(window.ClientWidth()) + " " +
+                      std::to_string(window.ClientHeight()) + " " +
+                      platform::Cp932ToUtf8(window.Caption()));
     }
 }
 
@@ -335,6 +404,8 @@ int HeadlessRun::Run() {
     int status =
         RunPlayer(*form_, {options_.packagePath, options_.libraryPath, options_.seed}, this);
     DumpVariables();
+    ListWindows();
+    if (!options_.screenshotPath.empty()) WriteShot(0, options_.screenshotPath);
     form_.reset();
     return status;
 }

@@ -27,6 +27,8 @@ struct HeadlessOptions {
     std::string tracePath;
     std::string messagesPath;
     std::string dumpVarsPath;
+    std::string windowsPath;
+    std::string screenshotPath;  // "" for none
     std::optional<uint32_t> seed;
     uint32_t maxTime = 3'600'000;
 };

@@ -1,4 +1,8 @@
-// Flow control: conditions, jumps, calls and returns, waits.
+// Flow control: conditions, jumps, calls and returns, waits and choices.
+#include <algorithm>
+#include <climits>
+#include <string>
+
 #include "platform/dialogs.h"
 #include "scenario/Cmdctrl3.h"
 #include "shell/Rtm_main.h"
@@ -113,6 +117,47 @@ bool TfrmMain::DoWait(const TVeltoCommand& command) {
             process.SetAnykeyClick();
         }
     }
+    return true;
+}
+
+// A choice: its items stacked as text buttons from the area's top, each a
+// jump to a page of the current book; the wait ends with a click on one.
+bool TfrmMain::DoSelect(const TVeltoCommand& command) {
+    constexpr int32_t kMaxItems = 20;
+    int32_t left = command.GetInt("Select.Area.Left", 0);
+    int32_t top = command.GetInt("Select.Area.Top", 0);
+    int32_t width = command.GetInt("Select.Area.Width", 0);
+    if (width <= 0) width = screens_.SlotOf(0)->ImageWidth;
+    screens_.RemoveDynamicLayers(0, 0);
+    std::string book = access_.Commands().BookName();
+    for (int32_t n = 1; n <= kMaxItems; ++n) {
+        std::string page = command.GetString("Select.Page" + std::to_string(n), "");
+        if (page.empty()) break;
+        std::string text =
+            access_.Variables().Get_Text(command.GetString("Select.Text" + std::to_string(n), ""));
+        // An item without text is left out but does not end the list.
+        if (text.empty()) continue;
+        auto item = std::make_unique<graphics::TDynamicLayerList>();
+        item->Text = text;
+        item->BookName = book;
+        item->PageName = page;
+        item->JumpMode = graphics::TJumpMode::Move;
+        item->ClickableMode = graphics::TClickableMode::All;
+        item->ActiveMode = 1;
+        item->ClearOnActivation = true;
+        item->Left = left;
+        item->Top = top;
+        item->Width = width;
+        if (!item->SetupPicture(nullptr)) continue;
+        top = static_cast<int32_t>(
+            std::clamp<int64_t>(int64_t{top} + item->Height, INT32_MIN, INT32_MAX));
+        screens_.AddDynamicLayer(0, std::move(item));
+    }
+    screens_.Refresh(0);
+    screens_.Present(0);
+    scenario::TVeltoProcess& process = access_.Process();
+    process.StartWait();
+    process.SetActiveClick();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "platform/backend.h"
+#include "platform/fonts.h"
 #include "platform/random.h"
 #include "scenario/Cmdctrl3.h"
 
@@ -23,11 +24,14 @@ constexpr std::string_view kLibraryMissing =
 
 }  // namespace
 
-TfrmMain::TfrmMain() : window_(platform::Windows().Create(*this, {})) {
+TfrmMain::TfrmMain()
+    : screens_({access_.Document(), access_.Layers(), access_, access_.Process()}),
+      window_(platform::Windows().Create(*this, {})) {
     // As designed; the first show sizes and places it for the game.
     window_->SetCaption(kDesignCaption);
     window_->SetClientSize(686, 451);
     window_->Move(449, 108);
+    for (auto& toolWindow : toolWindows_) toolWindow = std::make_unique<graphics::TfrmWindow>();
 }
 
 TfrmMain::~TfrmMain() {
@@ -47,6 +51,18 @@ void TfrmMain::FormCreate(const std::string& packagePath, const std::string& lib
 }
 
 void TfrmMain::FormShow() {
+    platform::SetDefaultFontFace(access_.defaultFont);
+    screens_.InitScreens();
+    const graphics::TScreenSlot& game = *screens_.SlotOf(0);
+    window_->SetClientSize(game.ImageWidth, game.ImageHeight);
+    screens_.SetCanvas(window_.get(), 0);
+    for (int32_t number = 1; number <= kToolWindowCount; ++number) {
+        graphics::TfrmWindow& toolWindow = ToolWindow(number);
+        toolWindow.ScreenControl = &screens_;
+        toolWindow.ScreenIndex = number;
+        toolWindow.Attach();
+    }
+    windowsReady_ = true;
     legacyMode_ = access_.Document().GetBool(kVelto, "LegacyMode", false);
     window_->Move(access_.windowLeft, access_.windowTop);
     window_->SetVisible(true);
@@ -54,7 +70,12 @@ void TfrmMain::FormShow() {
 
 void TfrmMain::FirstActivation() {
     window_->SetCaption(access_.Document().GetValue(kVelto, "Title", ""));
-    opening_ = access_.Document().GetValue(kVelto, "Opening", "Default");
+    std::string opening = access_.Document().GetValue(kVelto, "Opening", "Default");
+    if (opening != "Default") {
+        screens_.LoadLayerPicture(0, graphics::kBackgroundLayerName, opening, false, false);
+    }
+    screens_.Refresh(0);
+    screens_.Present(0);  // the window's first paint
     EnableMainTimer();
 }
 
@@ -106,10 +127,15 @@ bool TfrmMain::WaitingForInput() {
 
 bool TfrmMain::MainLoop_Step() {
     scenario::TVeltoProcess& process = access_.Process();
-    // The message reveal, the button animation and the music poll join here
-    // once the screens and the sound exist.
-    process.CheckMessageEffect();
-    process.IsAnimationTick();
+    if (process.CheckMessageEffect() &&
+        !screens_.DrawMessageStep(process.MessageEffect.WindowIndex,
+                                  process.MessageEffect.LayerName)) {
+        process.EndMessageEffect();
+        screens_.Refresh(0);
+        screens_.Present(0);
+    }
+    if (process.IsAnimationTick()) screens_.AnimateDynamicLayers();
+    // The music poll joins here once the sound exists.
     if (!process.BeginCommand()) return false;
     scenario::TCommandCtrl& commands = access_.Commands();
     if (access_.commandIndex >= commands.GetCount()) {
@@ -158,18 +184,24 @@ bool TfrmMain::Dispatch(const TVeltoCommand& command) {
             return DoStringInput(command);
         case kCmdSystem:
             return DoSystem(command);
-        // Pictures, messages, layers, buttons, windows, sound and choices
-        // are played once the screens and the sound exist.
+        case kCmdSelect:
+            return DoSelect(command);
         case kCmdMessageDraw:
+            return DoMessageDraw(command);
         case kCmdGraphicDraw:
+            return DoGraphicDraw(command);
+        case kCmdLayerCtrl:
+            return DoLayerCtrl(command);
+        case kCmdDynamicLayer:
+            return DoDynamicLayer(command);
+        case kCmdDynamicLayerClear:
+            return DoDynamicLayerClear(command);
+        case kCmdWindowShow:
+            return DoWindowShow(command);
+        // Played once the sound exists.
         case kCmdMusic:
         case kCmdSound:
         case kCmdMusicStop:
-        case kCmdLayerCtrl:
-        case kCmdSelect:
-        case kCmdDynamicLayer:
-        case kCmdDynamicLayerClear:
-        case kCmdWindowShow:
             return true;
         // Recognised, but they do nothing and end the tick.
         case kCmdEffect:
@@ -185,8 +217,47 @@ bool TfrmMain::Dispatch(const TVeltoCommand& command) {
 void TfrmMain::MouseDown(platform::MouseButton button, int32_t, int32_t) {
     if (button != platform::MouseButton::Left) return;
     scenario::TVeltoProcess& process = access_.Process();
-    // Clickable buttons take the click first once the screens exist.
+    // The button the pointer lit up takes the click; where it is does not matter.
+    if (process.GetClickState() != 0 && TakeButtonClick()) return;
     if (process.IsAnykeyCancel()) process.CancelWait();
+}
+
+bool TfrmMain::TakeButtonClick() {
+    graphics::TDynamicLayer* buttons = screens_.DynamicLayersOf(0);
+    std::optional<graphics::TDynamicLayer::Target> target =
+        buttons ? buttons->TakeActiveTarget() : std::nullopt;
+    if (!target) return false;
+    switch (target->JumpMode) {
+        case graphics::TJumpMode::Move:
+            access_.Jump(target->BookName, target->PageName);
+            break;
+        case graphics::TJumpMode::Call:
+            access_.Call(target->BookName, target->PageName);
+            break;
+        case graphics::TJumpMode::KeepMode:
+            access_.InterruptCall(target->BookName, target->PageName);
+            break;
+    }
+    screens_.UpdateAndPresent(0);
+    access_.Process().CancelWait();
+    return true;
+}
+
+void TfrmMain::MouseMove(int32_t x, int32_t y) {
+    int32_t state = access_.Process().GetClickState();
+    // Outside waits nothing lights up.
+    if (state == 0) return;
+    graphics::TDynamicLayer* buttons = screens_.DynamicLayersOf(0);
+    if (buttons && buttons->HitTest(x, y, state == 2)) screens_.UpdateAndPresent(0);
+}
+
+void TfrmMain::Moved(int32_t left, int32_t top) {
+    if (!windowsReady_) return;
+    for (auto& toolWindow : toolWindows_) {
+        toolWindow->MainLeft = left;
+        toolWindow->MainTop = top;
+        toolWindow->Reposition();
+    }
 }
 
 void TfrmMain::CloseRequested() {

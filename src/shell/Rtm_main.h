@@ -1,6 +1,7 @@
-// TfrmMain: the main window. It opens the game at creation, runs the scenario
-// on the 200 ms MainTimer one command per step, dispatches each command to its
-// handler, and takes the mouse clicks that end waits.
+// TfrmMain: the main window. It opens the game at creation, owns the screens
+// and the five tool windows, runs the scenario on the 200 ms MainTimer one
+// command per step, dispatches each command to its handler, and takes the
+// pointer moves and clicks that light up buttons and end waits.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,10 @@
 #include <optional>
 #include <string>
 
+#include <array>
+
+#include "graphics/Ply_win.h"
+#include "graphics/Scrnctrl.h"
 #include "platform/events.h"
 #include "platform/window.h"
 #include "scenario/Cmd_obj.h"
@@ -53,11 +58,18 @@ public:
     // Called between two steps of a tick, after pending events were processed.
     std::function<void()> betweenSteps;
 
+    static constexpr int32_t kToolWindowCount = 5;
+
     storage::TVeltoAccessControl& Access() { return access_; }
+    graphics::TScreenControl& Screens() { return screens_; }
     platform::Window& MainWindow() { return *window_; }
+    // Tool window `number` (1 to 5), which shows screen `number`.
+    graphics::TfrmWindow& ToolWindow(int32_t number) { return *toolWindows_.at(number - 1); }
     bool LegacyMode() const { return legacyMode_; }
 
     void MouseDown(platform::MouseButton button, int32_t x, int32_t y) override;
+    void MouseMove(int32_t x, int32_t y) override;
+    void Moved(int32_t left, int32_t top) override;
     void CloseRequested() override;
 
 private:
@@ -79,11 +91,25 @@ private:
     bool DoStringCtrl(const scenario::TVeltoCommand& command);
     bool DoStringInput(const scenario::TVeltoCommand& command);
     bool DoSystem(const scenario::TVeltoCommand& command);
+    bool DoSelect(const scenario::TVeltoCommand& command);
+    bool DoMessageDraw(const scenario::TVeltoCommand& command);
+    bool DoGraphicDraw(const scenario::TVeltoCommand& command);
+    bool DoLayerCtrl(const scenario::TVeltoCommand& command);
+    bool DoDynamicLayer(const scenario::TVeltoCommand& command);
+    bool DoDynamicLayerClear(const scenario::TVeltoCommand& command);
+    bool DoWindowShow(const scenario::TVeltoCommand& command);
+    // Hides the text layer, recomposes screen 0 and shows it.
+    void RefreshGameScreen();
+    // A click on the button the pointer lit up: its jump, call or
+    // interrupting call; false when no button is lit.
+    bool TakeButtonClick();
 
     storage::TVeltoAccessControl access_;
+    graphics::TScreenControl screens_;
     std::unique_ptr<platform::Window> window_;
+    std::array<std::unique_ptr<graphics::TfrmWindow>, kToolWindowCount> toolWindows_;
+    bool windowsReady_ = false;
     bool legacyMode_ = false;
-    std::string opening_;  // CP932
     bool stepRunning_ = false;
     std::optional<platform::EventManager::TimerId> mainTimer_;
     uint64_t ticksRun_ = 0;

@@ -6,6 +6,7 @@
 #include "platform/dialogs.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
+#include "platform/fonts.h"
 
 namespace storage {
 namespace {
@@ -54,8 +55,6 @@ constexpr std::string_view kCreateFolderFailed =
 // "スタートブック", "スタートページ"
 constexpr std::string_view kStartBook = "\x83X\x83^\x81[\x83g\x83u\x83" "b\x83N";
 constexpr std::string_view kStartPage = "\x83X\x83^\x81[\x83g\x83y\x81[\x83W";
-// "ＭＳ ゴシック"
-constexpr std::string_view kDefaultFont = "\x82l\x82r \x83S\x83V\x83" "b\x83N";
 // "スタックオーバーフローです。\nサブルーチンコールが深すぎます。"
 constexpr std::string_view kStackOverflow =
     "\x83X\x83^\x83" "b\x83N\x83I\x81[\x83o\x81[\x83t\x83\x8D\x81[\x82\xC5\x82\xB7\x81" "B\n\x83T\x83u"
@@ -141,7 +140,7 @@ void ReportNotExtracted(const std::vector<std::string>& files) {
 
 TVeltoAccessControl::TVeltoAccessControl()
     : pluginDirectory(platform::DirectoryOf(platform::ExecutablePath())),
-      defaultFont(kDefaultFont) {
+      defaultFont(platform::kDefaultFaceName) {
     process_.Stack = &stack_;
     commands_.File = &document_;
     variables_.SetFile(&document_);
@@ -239,7 +238,7 @@ void TVeltoAccessControl::LoadConfiguration(const std::string& cfgPath) {
     displayChange = configuration_->GetBool("System.DisplayChange", false);
     windowLeft = configuration_->GetInt("MainForm.Left", 0);
     windowTop = configuration_->GetInt("MainForm.Top", 0);
-    defaultFont = configuration_->GetText("System.DefaultFont", kDefaultFont);
+    defaultFont = configuration_->GetText("System.DefaultFont", platform::kDefaultFaceName);
     if (susieLoaded_) susie_.OpenPlugIn(pluginDirectory + "*.spi");
 }
 

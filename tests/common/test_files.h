@@ -3,7 +3,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
+#include <cstdio>
+#include <cstdlib>
 
 #include <filesystem>
 #include <fstream>
@@ -65,7 +68,14 @@ protected:
         dir = name;
         base = name + "/";
     }
-    void TearDown() override { fs::remove_all(dir); }
+    // ORV_KEEP_TEMP=1 keeps the folder, to look at what a failing test left.
+    void TearDown() override {
+        if (const char* keep = std::getenv("ORV_KEEP_TEMP"); keep && *keep == '1') {
+            std::fprintf(stderr, "kept %s\n", dir.c_str());
+        } else {
+            fs::remove_all(dir);
+        }
+    }
 
     std::string Path(const std::string& relative) const { return base + relative; }
     // Returns the file's path.

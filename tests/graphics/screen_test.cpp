@@ -3,10 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <optional>
+#include <vector>
 
 #include "common/test_pictures.h"
 #include "common/test_platform.h"
 
+using graphics::TClip;
+using graphics::TDynamicLayer;
+using graphics::TDynamicLayerList;
 using graphics::TLasGraphic;
 using graphics::TLasLayer;
 using graphics::TLasScreen;
@@ -28,6 +33,19 @@ TLasLayer& ShowPicture(TLasScreen& screen, TLasLayer& below, const TLasGraphic& 
     layer.SetExtent(width, height);
     layer.SetVisible(true);
     return layer;
+}
+
+// An image button at (left, top), cut into frames x rows cells.
+std::unique_ptr<TDynamicLayerList> Button(const TLasGraphic& picture, int32_t left, int32_t top,
+                                          int32_t frames = 1, int32_t rows = 1) {
+    auto item = std::make_unique<TDynamicLayerList>();
+    item->ImageFileName = "button.png";
+    item->FrameCount = frames;
+    item->RowCount = rows;
+    item->Left = left;
+    item->Top = top;
+    EXPECT_TRUE(item->SetupPicture(&picture));
+    return item;
 }
 
 }  // namespace
@@ -79,7 +97,7 @@ TEST(LasScreen, LayersAreStackedInAllModes) {
 TEST(LasScreen, DisplayIsCompositionWithDynamicLayers) {
     TLasScreen screen(kWidth, kHeight);
     screen.BaseLayer().Picture().FillRect(0, 0, kWidth, kHeight, 0x000080);
-    screen.SetDynamicLayerPainter([](TLasGraphic& display) { display.FillRect(4, 4, 8, 8, 0xFF); });
+    screen.DynamicLayers().Add(Button(Painted(8, 8, [](int32_t, int32_t) { return 0xFFu; }), 4, 4));
     screen.Refresh();
     TLasGraphic glyph;
     screen.DrawIntoComposition(glyph, 30, 30, 4, 4, 0, 0);
@@ -89,6 +107,117 @@ TEST(LasScreen, DisplayIsCompositionWithDynamicLayers) {
     screen.UpdateDisplay();
     EXPECT_EQ(screen.Display().GetPixel(31, 31), 0xFFFFFFu);
     EXPECT_EQ(screen.Display().GetPixel(5, 5), 0xFFu);
+}
+
+// A rectangle updated and presented alone comes out as the whole screen
+// would, and nothing outside it changes, on the display or in the window.
+TEST(LasScreen, PartialUpdatesMatchFullOnes) {
+    testkit::ScopedPlatform host;
+    struct NoInput : platform::WindowSink {
+    } sink;
+    std::unique_ptr<platform::Window> created = platform::Windows().Create(sink, {});
+    auto& window = static_cast<platform::HeadlessWindow&>(*created);
+    window.SetClientSize(kWidth, kHeight);
+
+    const TClip clips[] = {
+        {0, 0, kWidth, kHeight},
+        {10, 8, 20, 16},
+        {-5, -5, 12, 30},
+        {40, 30, 1000, 1000},
+        {3, 3, 0, 5},
+        {INT32_MIN, 20, INT32_MAX, 4},
+        {INT32_MAX, 0, INT32_MAX, kHeight},
+    };
+    for (const TClip& clip : clips) {
+        TLasScreen screen(kWidth, kHeight);
+        screen.SetCanvas(&window);
+        screen.BaseLayer().Picture().Assign(Painted(kWidth, kHeight, [](int32_t x, int32_t y) {
+            return uint32_t(x * 4) << 16 | uint32_t(y * 5) << 8 | 0x30;
+        }));
+        // Overlapping buttons: opaque two-frame, keyed, and translucent.
+        TDynamicLayer& items = screen.DynamicLayers();
+        auto blinking = Button(
+            Painted(40, 20, [](int32_t x, int32_t) { return x < 20 ? 0x102030u : 0xA0B0C0u; }), 5,
+            5, 2);
+        blinking->AnimationMode = TDynamicLayerList::kAnimationLoop;
+        items.Add(std::move(blinking));
+        TLasGraphic ring = Painted(30, 40, [](int32_t x, int32_t y) {
+            return (x - 15) * (x - 15) + (y - 10) * (y - 10) < 80 ? 0xFFFFFFu : 0xE03030u;
+        });
+        ring.ApplyColourKey();
+        auto lit = Button(ring, 15, 10, 1, 2);
+        lit->RowActive = 1;
+        lit->ClickableMode = graphics::TClickableMode::All;
+        items.Add(std::move(lit));
+        TLasGraphic glass = Painted(30, 30, [](int32_t, int32_t) { return 0x40FF40u; });
+        glass.MakeTranslucent();
+        items.Add(Button(glass, 25, 18));
+        screen.Refresh();
+        screen.Present();
+        const std::vector<uint32_t> before = PixelsOf(screen.Display());
+        ASSERT_EQ(window.Pixels(), before);
+
+        // The marker blinks, a button lights up, a character is revealed.
+        ASSERT_TRUE(items.AnimateStep());
+        ASSERT_TRUE(items.HitTest(20, 12, true));
+        screen.DrawIntoComposition(Painted(6, 6, [](int32_t, int32_t) { return 0x000000u; }), 30,
+                                   20, 6, 6, 0, 0);
+        screen.UpdateDisplay(clip);
+        screen.Present(clip);
+        const std::vector<uint32_t> partial = PixelsOf(screen.Display());
+        screen.UpdateDisplay();
+        const std::vector<uint32_t> full = PixelsOf(screen.Display());
+        ASSERT_NE(full, before);
+        for (int32_t y = 0; y < kHeight; ++y) {
+            for (int32_t x = 0; x < kWidth; ++x) {
+                bool inside = x >= clip.X && int64_t{x} < int64_t{clip.X} + clip.Width &&
+                              y >= clip.Y && int64_t{y} < int64_t{clip.Y} + clip.Height;
+                size_t at = size_t(y) * kWidth + x;
+                uint32_t want = inside ? full[at] : before[at];
+                ASSERT_EQ(partial[at], want) << clip.X << "," << clip.Y << " at " << x << "," << y;
+                ASSERT_EQ(window.Pixels()[at], want)
+                    << clip.X << "," << clip.Y << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(LasScreen, PresentUploadsOnlyTheClip) {
+    struct Case {
+        TClip clip;
+        std::optional<TClip> uploaded;
+    };
+    const Case cases[] = {
+        {{10, 8, 20, 16}, TClip{10, 8, 20, 16}},
+        {{-5, -6, 12, 30}, TClip{0, 0, 7, 24}},
+        {{40, 30, 1000, 1000}, TClip{40, 30, kWidth - 40, kHeight - 30}},
+        {{INT32_MIN, 20, INT32_MAX, 4}, std::nullopt},
+        {{INT32_MIN + 10, 20, INT32_MAX, 4}, TClip{0, 20, 9, 4}},
+        {{0, 0, kWidth, 0}, std::nullopt},
+        {{kWidth, 0, 1, 1}, std::nullopt},
+    };
+    TLasScreen screen(kWidth, kHeight);
+    screen.BaseLayer().Picture().Assign(
+        Painted(kWidth, kHeight, [](int32_t x, int32_t y) { return uint32_t(x << 8 | y); }));
+    screen.Refresh();
+    testkit::RecordingCanvas canvas;
+    screen.SetCanvas(&canvas);
+    for (const Case& c : cases) {
+        canvas.frames.clear();
+        screen.Present(c.clip);
+        if (!c.uploaded) {
+            EXPECT_TRUE(canvas.frames.empty()) << c.clip.X << "," << c.clip.Y;
+            continue;
+        }
+        ASSERT_EQ(canvas.frames.size(), 1u) << c.clip.X << "," << c.clip.Y;
+        const testkit::RecordingCanvas::Frame& frame = canvas.frames[0];
+        const TClip& want = *c.uploaded;
+        EXPECT_EQ((std::vector{frame.x, frame.y, frame.width, frame.height}),
+                  (std::vector{want.X, want.Y, want.Width, want.Height}));
+        EXPECT_EQ(frame.pixels[0], screen.Display().GetPixel(want.X, want.Y));
+        EXPECT_EQ(frame.pixels.back(),
+                  screen.Display().GetPixel(want.X + want.Width - 1, want.Y + want.Height - 1));
+    }
 }
 
 // Counts the clicks a window takes.

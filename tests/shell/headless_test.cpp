@@ -1,28 +1,13 @@
 // Whole scenarios played by the headless runner: traces, message logs and
 // variable dumps are what a game author's regression test would check.
-#include "shell/Headless.h"
-
 #include "graphics/Las_scrn.h"
 #include "shell/Rtm_run.h"
+#include "shell/play.h"
 #include "storage/Link_arc.h"
 
-#include <gtest/gtest.h>
-
-#include "common/test_files.h"
-#include "common/test_package.h"
-#include "common/test_platform.h"
-
 using namespace testkit;
-using Lines = std::vector<std::string>;
 
 namespace {
-
-// A scenario file as the authoring tool writes it: CP932, CR LF.
-std::string ScenarioText(const std::string& utf8) {
-    std::string text;
-    for (const std::string& line : SplitLines(utf8)) text += line + "\r\n";
-    return Cp932(text);
-}
 
 // One @ValueCtrl: variable = left calc right.
 std::string Calc(const std::string& variable, const std::string& left, const std::string& calc,
@@ -31,51 +16,7 @@ std::string Calc(const std::string& variable, const std::string& left, const std
            "\nValueCtrl.RightValue=" + right + "\nValueCtrl.Calc=" + calc + "\n@ValueCtrl\n";
 }
 
-struct Outcome {
-    int status;
-    Lines trace;
-    Lines messages;
-    Lines vars;
-};
-
-class Headless : public TempDirTest {
-protected:
-    void SetUp() override {
-        TempDirTest::SetUp();
-        Write("veltort3.vlb",
-              PackageBytes({{"system.vf3", ScenarioText("/// system\n<Book=\"_system\">\n"
-                                                        "<Page=\"_init\">\n@Return\n<Page End>\n"
-                                                        "<Book End>\n")}},
-                           "OV3LIB"));
-    }
-
-    // A plain scenario package starting at book "b", page "p".
-    std::string Game(const std::string& pages, const std::string& velto = "") {
-        return Write("game.vp3", ScenarioText("/// test game\n<Head=\"Velto\">\nFileType=OV3\n"
-                                              "StartBook=b\nStartPage=p\n" +
-                                              velto +
-                                              "<Head End>\n"
-                                              "<Book=\"b\">\n" +
-                                              pages + "<Book End>\n"));
-    }
-
-    Outcome Play(const std::string& package, const std::string& input = "",
-                 uint32_t maxTime = 3'600'000) {
-        shell::HeadlessOptions options;
-        options.packagePath = package;
-        options.libraryPath = Path("veltort3.vlb");
-        options.tracePath = Path("trace.txt");
-        options.messagesPath = Path("messages.txt");
-        options.dumpVarsPath = Path("vars.txt");
-        options.seed = 1;
-        options.maxTime = maxTime;
-        if (!input.empty()) options.inputPath = Write("input.txt", input);
-        testkit::ScopedPlatform host;
-        int status = shell::RunHeadless(options, host.backend);
-        return {status, SplitLines(Read("trace.txt")), SplitLines(Read("messages.txt")),
-                SplitLines(Read("vars.txt"))};
-    }
-};
+class Headless : public PlayTest {};
 
 }  // namespace
 

@@ -1,0 +1,591 @@
+#include "graphics/Dyna_lay.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/test_files.h"
+#include "common/test_pictures.h"
+#include "platform/fonts.h"
+
+using graphics::kMaxPictureSide;
+using graphics::TClickableMode;
+using graphics::TClip;
+using graphics::TDynamicLayer;
+using graphics::TDynamicLayerList;
+using graphics::TJumpMode;
+using graphics::TLasGraphic;
+using graphics::TransparencyMode;
+using testkit::Painted;
+using testkit::PixelsOf;
+using Item = graphics::TDynamicLayerList;
+
+namespace {
+
+constexpr uint8_t kDisabled = Item::kDisabled;
+constexpr uint8_t kEnabled = Item::kEnabled;
+constexpr uint8_t kActive = Item::kActive;
+
+// Each pixel tells its cell: red is the column, green the row.
+uint32_t CellColour(int32_t column, int32_t row) {
+    return uint32_t(column) << 16 | uint32_t(row) << 8 | 0x80;
+}
+
+TLasGraphic Cells(int32_t width, int32_t height, int32_t columns, int32_t rows) {
+    return Painted(width, height, [=](int32_t x, int32_t y) {
+        return CellColour(x / (width / columns), y / (height / rows));
+    });
+}
+
+TLasGraphic Background(int32_t width, int32_t height) {
+    return Painted(width, height, [](int32_t x, int32_t y) {
+        return (x / 4 + y / 4) % 2 ? 0x406080u : 0xC0B0A0u;
+    });
+}
+
+std::unique_ptr<Item> ImageItem(const TLasGraphic& picture, int32_t frames, int32_t rows,
+                                int32_t left, int32_t top) {
+    auto item = std::make_unique<Item>();
+    item->ImageFileName = "button.png";
+    item->FrameCount = frames;
+    item->RowCount = rows;
+    item->Left = left;
+    item->Top = top;
+    EXPECT_TRUE(item->SetupPicture(&picture));
+    return item;
+}
+
+std::unique_ptr<Item> ClickArea(int32_t left, int32_t top, int32_t width, int32_t height,
+                                int32_t attrID = 0) {
+    auto item = std::make_unique<Item>();
+    item->Left = left;
+    item->Top = top;
+    item->Width = width;
+    item->Height = height;
+    item->ClickableMode = TClickableMode::All;
+    item->AttrID = attrID;
+    EXPECT_TRUE(item->SetupPicture(nullptr));
+    return item;
+}
+
+// Adds the item and keeps a handle on it.
+Item& Added(TDynamicLayer& layers, std::unique_ptr<Item> item) {
+    Item& added = *item;
+    layers.Add(std::move(item));
+    return added;
+}
+
+std::vector<uint8_t> States(const TDynamicLayer& layers) {
+    std::vector<uint8_t> states;
+    for (const auto& item : layers.Items()) states.push_back(item->State);
+    return states;
+}
+
+// The item as drawing it should look, pixel by pixel, for an opaque picture:
+// the area's pixels that read from inside the picture, offset to the cell.
+TLasGraphic DrawnNaively(const Item& item, const TLasGraphic& destination) {
+    TLasGraphic expected;
+    expected.Assign(destination);
+    const TLasGraphic& picture = *item.Picture;
+    int64_t cellX = int64_t{picture.Width() / item.FrameCount} * item.ShownFrame();
+    int64_t cellY = int64_t{picture.Height() / item.RowCount} * item.ShownRow();
+    for (int32_t y = 0; y < expected.Height(); ++y) {
+        for (int32_t x = 0; x < expected.Width(); ++x) {
+            int64_t dx = int64_t{x} - item.Left, dy = int64_t{y} - item.Top;
+            int64_t sx = dx + cellX, sy = dy + cellY;
+            if (dx < 0 || dy < 0 || dx >= item.Width || dy >= item.Height || sx < 0 || sy < 0 ||
+                sx >= picture.Width() || sy >= picture.Height()) {
+                continue;
+            }
+            expected.Row(y)[x] = picture.Row(int32_t(sy))[sx];
+        }
+    }
+    return expected;
+}
+
+}  // namespace
+
+TEST(DynamicLayerItem, ImagesAreCutIntoCells) {
+    struct Case {
+        int32_t frames, rows;
+        int32_t wantFrames, wantRows, width, height;
+    };
+    const Case cases[] = {
+        {3, 2, 3, 2, 100, 50},
+        {7, 3, 7, 3, 42, 33},
+        {0, 0, 1, 1, 300, 100},
+        {-7, INT32_MIN, 1, 1, 300, 100},
+        {INT32_MAX, 1, INT32_MAX, 1, 0, 100},
+    };
+    TLasGraphic loaded = Cells(300, 100, 3, 2);
+    loaded.ApplyColourKey();
+    for (const Case& c : cases) {
+        Item item;
+        item.ImageFileName = "button.png";
+        item.Picture = std::make_unique<TLasGraphic>();
+        item.FrameCount = c.frames;
+        item.RowCount = c.rows;
+        item.Width = item.Height = INT32_MAX;  // the cell's size replaces the area's
+        ASSERT_TRUE(item.SetupPicture(&loaded)) << c.frames;
+        EXPECT_EQ(item.FrameCount, c.wantFrames) << c.frames;
+        EXPECT_EQ(item.RowCount, c.wantRows) << c.frames;
+        EXPECT_EQ(item.Width, c.width) << c.frames;
+        EXPECT_EQ(item.Height, c.height) << c.frames;
+        // A copy of its own, transparency and all.
+        ASSERT_NE(item.Picture.get(), &loaded);
+        EXPECT_EQ(item.Picture->Mode(), TransparencyMode::Keyed);
+        EXPECT_EQ(PixelsOf(*item.Picture), PixelsOf(loaded));
+    }
+
+    // A picture that could not be loaded: no picture, and the old one is gone.
+    Item failed;
+    failed.ImageFileName = "missing.png";
+    failed.Picture = std::make_unique<TLasGraphic>();
+    EXPECT_FALSE(failed.SetupPicture(nullptr));
+    EXPECT_EQ(failed.Picture, nullptr);
+
+    // Neither image nor text: a click area, whatever it showed before.
+    Item area;
+    area.Picture = std::make_unique<TLasGraphic>();
+    area.FrameCount = 4;
+    area.RowCount = 0;
+    area.Width = 30;
+    EXPECT_TRUE(area.SetupPicture(&loaded));
+    EXPECT_EQ(area.Picture, nullptr);
+    EXPECT_EQ(area.FrameCount, 1);
+    EXPECT_EQ(area.RowCount, 1);
+    EXPECT_EQ(area.Width, 30);
+}
+
+TEST(DynamicLayerItem, FrameAndStateChooseTheCell) {
+    struct Case {
+        uint8_t state;
+        int32_t frame;
+        int32_t column, row;  // the cell expected
+    };
+    const Case cases[] = {
+        {kEnabled, 2, 2, 0},
+        {kActive, 0, 0, 1},
+        {kDisabled, 1, 1, 2},
+        {7, 1, 1, 0},  // a state that is none of the three shows row 0
+        // A frame past the count shows the first.
+        {kEnabled, 3, 0, 0},
+        {kEnabled, INT32_MAX, 0, 0},
+        {kEnabled, -1, 0, 0},
+    };
+    const TLasGraphic background = Background(200, 120);
+    for (const Case& c : cases) {
+        auto item = ImageItem(Cells(300, 150, 3, 3), 3, 3, 20, 30);
+        item->RowDisabled = 2;
+        item->RowEnabled = 0;
+        item->RowActive = 1;
+        item->State = c.state;
+        item->Frame = c.frame;
+        TLasGraphic drawn;
+        drawn.Assign(background);
+        TDynamicLayer layers;
+        layers.Add(std::move(item));
+        layers.DrawAll(drawn);
+        TLasGraphic expected;
+        expected.Assign(background);
+        expected.FillRect(20, 30, 100, 50, CellColour(c.column, c.row));
+        EXPECT_EQ(PixelsOf(drawn), PixelsOf(expected)) << int(c.state) << " " << c.frame;
+    }
+
+    // The button of 300 x 100 with three frames and two rows: active, it
+    // shows the cell at (0, 50).
+    const TLasGraphic picture =
+        Painted(300, 100, [](int32_t x, int32_t y) { return uint32_t(x) << 8 | uint32_t(y); });
+    auto button = ImageItem(picture, 3, 2, 0, 0);
+    button->RowActive = 1;
+    button->State = kActive;
+    TLasGraphic drawn = Background(100, 50);
+    button->Draw(drawn, {0, 0, 100, 50});
+    EXPECT_EQ(
+        PixelsOf(drawn),
+        PixelsOf(Painted(100, 50, [&](int32_t x, int32_t y) { return picture.Row(50 + y)[x]; })));
+}
+
+// Areas, rows and clips from scenarios take any value; drawing covers exactly
+// the pixels where area, picture and destination meet, and nothing else.
+TEST(DynamicLayerItem, AbsurdAreasAndRowsDrawOnlyWhereTheyMeetThePicture) {
+    struct Case {
+        const char* name;
+        std::function<void(Item&)> change;
+    };
+    const Case cases[] = {
+        {"set up", [](Item&) {}},
+        {"half off the left and top", [](Item& i) { i.Left = -30, i.Top = -20; }},
+        {"wider than its cell", [](Item& i) { i.Width = 250, i.Height = 90; }},
+        {"far right", [](Item& i) { i.Left = INT32_MAX; }},
+        {"far left, widest", [](Item& i) { i.Left = INT32_MIN, i.Width = INT32_MAX; }},
+        {"ending at the screen", [](Item& i) { i.Left = INT32_MIN + 40, i.Width = INT32_MAX; }},
+        {"far below, tallest", [](Item& i) { i.Top = INT32_MAX, i.Height = INT32_MAX; }},
+        {"negative size", [](Item& i) { i.Width = -5, i.Height = INT32_MIN; }},
+        {"no size", [](Item& i) { i.Width = 0; }},
+        {"row past the picture", [](Item& i) { i.RowEnabled = 5; }},
+        {"row at the limit", [](Item& i) { i.RowEnabled = INT32_MAX; }},
+        {"row below 0", [](Item& i) { i.RowEnabled = -1, i.Height = 100; }},
+        {"lowest row", [](Item& i) { i.RowEnabled = INT32_MIN, i.Top = INT32_MAX; }},
+        {"counts beyond the picture", [](Item& i) { i.FrameCount = INT32_MAX, i.Frame = 5; }},
+    };
+    const TLasGraphic background = Background(160, 100);
+    for (const Case& c : cases) {
+        auto item = ImageItem(Cells(300, 100, 3, 2), 3, 2, 10, 20);
+        item->Frame = 1;
+        c.change(*item);
+        TLasGraphic expected = DrawnNaively(*item, background);
+        TLasGraphic drawn;
+        drawn.Assign(background);
+        item->Draw(drawn, {0, 0, 160, 100});
+        EXPECT_EQ(PixelsOf(drawn), PixelsOf(expected)) << c.name;
+    }
+}
+
+TEST(DynamicLayerList, ClippedDrawingChangesOnlyTheClip) {
+    const TLasGraphic background = Background(120, 90);
+    TDynamicLayer layers;
+    // Overlapping items of every kind of picture: opaque, keyed, alpha.
+    layers.Add(ImageItem(Cells(80, 60, 2, 1), 2, 1, -10, 5));
+    TLasGraphic keyed = Painted(60, 60, [](int32_t x, int32_t y) {
+        return (x - 30) * (x - 30) + (y - 30) * (y - 30) < 600 ? 0xE02020u : 0xFFFFFFu;
+    });
+    keyed.ApplyColourKey();
+    layers.Add(ImageItem(keyed, 1, 1, 20, 20));
+    TLasGraphic alpha = Painted(70, 40, [](int32_t x, int32_t) { return 0x10E040u + x; });
+    alpha.SetTransparencyMode(TransparencyMode::Alpha);
+    for (int32_t y = 0; y < 40; ++y) {
+        for (int32_t x = 0; x < 70; ++x) alpha.MaskRow(y)[x] = uint8_t(x * 3 + y);
+    }
+    layers.Add(ImageItem(alpha, 1, 1, 60, 50));
+    TLasGraphic full;
+    full.Assign(background);
+    layers.DrawAll(full);
+
+    const TClip clips[] = {
+        {0, 0, 120, 90},
+        {10, 10, 30, 30},
+        {-20, -20, 50, 50},
+        {50, 40, 1000, 1000},
+        {0, 0, 0, 0},
+        {5, 5, -3, 10},
+        {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
+        {INT32_MIN + 100, 30, INT32_MAX, 2},
+        {INT32_MAX, 0, INT32_MAX, 10},
+    };
+    for (const TClip& clip : clips) {
+        TLasGraphic part;
+        part.Assign(background);
+        layers.DrawAll(part, clip);
+        for (int32_t y = 0; y < 90; ++y) {
+            for (int32_t x = 0; x < 120; ++x) {
+                bool inside = x >= clip.X && int64_t{x} < int64_t{clip.X} + clip.Width &&
+                              y >= clip.Y && int64_t{y} < int64_t{clip.Y} + clip.Height;
+                const TLasGraphic& want = inside ? full : background;
+                ASSERT_EQ(part.Row(y)[x], want.Row(y)[x])
+                    << clip.X << "," << clip.Y << " " << clip.Width << "x" << clip.Height << " at "
+                    << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(DynamicLayerList, HitsFollowTheAreaAndTheClickableMode) {
+    struct Case {
+        const char* name;
+        std::function<void(Item&)> setup;
+        int32_t x, y;
+        bool hit;
+    };
+    // 20 x 20 at (10, 10); the picture's coverage at column x is x.
+    TLasGraphic graded = Painted(40, 20, [](int32_t, int32_t) { return 0u; });
+    graded.SetTransparencyMode(TransparencyMode::Alpha);
+    for (int32_t y = 0; y < 20; ++y) {
+        for (int32_t x = 0; x < 40; ++x) graded.MaskRow(y)[x] = uint8_t(x < 20 ? x : 255);
+    }
+    auto opaqueMode = [&](Item& i) {
+        i.ClickableMode = TClickableMode::Opaque;
+        i.Picture = std::make_unique<TLasGraphic>();
+        i.Picture->Assign(graded);
+    };
+    const Case cases[] = {
+        {"inside", [](Item&) {}, 10, 10, true},
+        {"last pixel", [](Item&) {}, 29, 29, true},
+        {"right of it", [](Item&) {}, 30, 10, false},
+        {"above it", [](Item&) {}, 15, 9, false},
+        {"not clickable", [](Item& i) { i.ClickableMode = TClickableMode::None; }, 15, 15, false},
+        {"opaque without picture", [](Item& i) { i.ClickableMode = TClickableMode::Opaque; }, 15,
+         15, false},
+        {"coverage 10", opaqueMode, 20, 15, false},
+        {"coverage 15", opaqueMode, 25, 15, false},
+        {"coverage 16", opaqueMode, 26, 15, true},
+        // The first cell decides, whatever frame is shown.
+        {"first cell", [&](Item& i) { opaqueMode(i), i.FrameCount = 2, i.Frame = 1; }, 20, 15,
+         false},
+        {"opaque picture",
+         [](Item& i) {
+             i.ClickableMode = TClickableMode::Opaque;
+             i.Picture = std::make_unique<TLasGraphic>();
+         },
+         12, 12, true},
+        {"at the far right", [](Item& i) { i.Left = INT32_MAX, i.Width = INT32_MAX; }, INT32_MAX,
+         10, true},
+        {"widest from the far left", [](Item& i) { i.Left = INT32_MIN, i.Width = INT32_MAX; }, -2,
+         10, true},
+        {"one past the widest", [](Item& i) { i.Left = INT32_MIN, i.Width = INT32_MAX; }, -1, 10,
+         false},
+        {"far from its picture",
+         [&](Item& i) { opaqueMode(i), i.Left = INT32_MIN, i.Width = INT32_MAX; }, 100, 15, false},
+        {"negative size", [](Item& i) { i.Width = -20; }, 5, 15, false},
+    };
+    for (const Case& c : cases) {
+        TDynamicLayer layers;
+        Item& item = Added(layers, ClickArea(10, 10, 20, 20));
+        c.setup(item);
+        EXPECT_EQ(layers.HitTest(c.x, c.y, true), c.hit) << c.name;
+        EXPECT_EQ(item.State, c.hit ? kActive : kEnabled) << c.name;
+    }
+}
+
+TEST(DynamicLayerList, OnlyTheNewestItemHitBecomesActive) {
+    struct Step {
+        int32_t x, y;
+        bool allowed;
+        std::vector<uint8_t> states;  // oldest first
+        bool changed;
+    };
+    // Two overlapping areas, the newer one over (50, 50) to (149, 149), and
+    // an "Always" item beside them.
+    const Step steps[] = {
+        {10, 10, true, {kActive, kEnabled, kEnabled}, true},
+        {20, 20, true, {kActive, kEnabled, kEnabled}, false},
+        {60, 60, true, {kEnabled, kActive, kEnabled}, true},  // into the overlap
+        {120, 120, true, {kEnabled, kActive, kEnabled}, false},
+        {10, 10, false, {kEnabled, kEnabled, kEnabled}, true},  // not allowed now
+        {310, 10, false, {kEnabled, kEnabled, kActive}, true},  // but always allowed
+        {400, 400, false, {kEnabled, kEnabled, kEnabled}, true},
+        {400, 400, true, {kEnabled, kEnabled, kEnabled}, false},
+    };
+    TDynamicLayer layers;
+    layers.Add(ClickArea(0, 0, 100, 100));
+    layers.Add(ClickArea(50, 50, 100, 100));
+    Added(layers, ClickArea(300, 0, 20, 20)).ActiveMode = Item::kActiveAlways;
+    for (const Step& s : steps) {
+        EXPECT_EQ(layers.HitTest(s.x, s.y, s.allowed), s.changed) << s.x << "," << s.y;
+        EXPECT_EQ(States(layers), s.states) << s.x << "," << s.y;
+    }
+
+    // An item hit keeps the older ones beneath it from being active, even
+    // when it cannot become active itself; an active one stays so.
+    struct Rule {
+        uint8_t state, activeMode;
+        bool allowed;
+        uint8_t after;
+    };
+    const Rule rules[] = {
+        {kEnabled, 0, true, kActive},  {kEnabled, 1, false, kEnabled},
+        {kEnabled, 2, false, kActive}, {kDisabled, 2, true, kDisabled},
+        {kActive, 1, false, kActive},  {9, 2, true, 9},
+    };
+    for (const Rule& r : rules) {
+        TDynamicLayer stacked;
+        Item& below = Added(stacked, ClickArea(0, 0, 10, 10));
+        below.State = kActive;
+        Item& above = Added(stacked, ClickArea(0, 0, 10, 10));
+        above.State = r.state;
+        above.ActiveMode = r.activeMode;
+        EXPECT_TRUE(stacked.HitTest(5, 5, r.allowed));
+        EXPECT_EQ(above.State, r.after) << int(r.state) << " " << int(r.activeMode);
+        EXPECT_EQ(below.State, kEnabled) << int(r.state) << " " << int(r.activeMode);
+    }
+}
+
+TEST(DynamicLayerList, TakingTheTargetClearsItsGroup) {
+    TDynamicLayer layers;
+    auto target = [](int32_t attrID, const char* page, TJumpMode mode, bool clear) {
+        auto item = ClickArea(0, 0, 50, 50, attrID);
+        item->BookName = "book";
+        item->PageName = page;
+        item->JumpMode = mode;
+        item->ClearOnActivation = clear;
+        return item;
+    };
+    layers.Add(target(1, "first", TJumpMode::Move, false));
+    layers.Add(target(2, "other", TJumpMode::Move, false));
+    layers.Add(target(1, "choice", TJumpMode::Call, true));
+    layers.Add(target(3, "elsewhere", TJumpMode::Move, false));
+    layers.Items()[3]->Left = 100;
+    EXPECT_FALSE(layers.TakeActiveTarget()) << "nothing active";
+
+    // A target without the clear flag leaves every item, none active.
+    layers.Items()[1]->State = kActive;
+    layers.Items()[3]->State = kActive;
+    auto taken = layers.TakeActiveTarget();
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->PageName, "elsewhere");
+    EXPECT_EQ(States(layers), (std::vector<uint8_t>{kEnabled, kEnabled, kEnabled, kEnabled}));
+
+    // The choice clears every item of its group, itself included.
+    layers.HitTest(10, 10, true);
+    taken = layers.TakeActiveTarget();
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->BookName, "book");
+    EXPECT_EQ(taken->PageName, "choice");
+    EXPECT_EQ(taken->JumpMode, TJumpMode::Call);
+    std::vector<std::string> left;
+    for (const auto& item : layers.Items()) left.push_back(item->PageName);
+    EXPECT_EQ(left, (std::vector<std::string>{"other", "elsewhere"}));
+    EXPECT_EQ(States(layers), (std::vector<uint8_t>{kEnabled, kEnabled}));
+
+    layers.RemoveByAttrID(3);
+    layers.RemoveByAttrID(99);
+    ASSERT_EQ(layers.Items().size(), 1u);
+    EXPECT_EQ(layers.Items()[0]->AttrID, 2);
+    layers.Items()[0]->State = kActive;
+    layers.DeactivateAll();
+    EXPECT_EQ(States(layers), (std::vector<uint8_t>{kEnabled}));
+}
+
+TEST(DynamicLayerList, LoopingItemsAnimate) {
+    struct Case {
+        uint8_t animation;
+        int32_t frames, frame;
+        int32_t next;
+    };
+    const Case cases[] = {
+        {1, 2, 0, 1},
+        {1, 2, 1, 0},
+        {1, 1, 0, 0},
+        {0, 2, 0, 0},
+        {1, 3, 7, 0},
+        {1, INT32_MAX, INT32_MAX - 1, 0},
+        {1, INT32_MAX, INT32_MAX, 0},
+    };
+    for (const Case& c : cases) {
+        TDynamicLayer layers;
+        Item& item = Added(layers, ClickArea(0, 0, 1, 1));
+        item.AnimationMode = c.animation;
+        item.FrameCount = c.frames;
+        item.Frame = c.frame;
+        EXPECT_EQ(layers.AnimateStep(), c.next != c.frame) << c.frames << " " << c.frame;
+        EXPECT_EQ(item.Frame, c.next) << c.frames << " " << c.frame;
+    }
+
+    // A two-frame marker blinks beside a still button.
+    TDynamicLayer layers;
+    Item& marker = Added(layers, ImageItem(Cells(20, 10, 2, 1), 2, 1, 0, 0));
+    marker.AnimationMode = Item::kAnimationLoop;
+    Item& button = Added(layers, ImageItem(Cells(20, 10, 2, 1), 2, 1, 30, 0));
+    std::vector<int32_t> frames;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(layers.AnimateStep());
+        frames.push_back(marker.Frame);
+        EXPECT_EQ(button.Frame, 0);
+    }
+    EXPECT_EQ(frames, (std::vector<int32_t>{1, 0, 1, 0}));
+}
+
+class TextItems : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        platform::UseFontFileForEveryFace(std::string(ORV_TEST_DATA) + "/fonts/ipag.ttf");
+    }
+    static void TearDownTestSuite() { platform::UseFontFileForEveryFace(""); }
+
+    static std::unique_ptr<Item> TextItem(const std::string& utf8, int32_t width) {
+        auto item = std::make_unique<Item>();
+        item->Text = testkit::Cp932(utf8);
+        item->Width = width;
+        item->Height = 999;
+        item->ClickableMode = TClickableMode::All;
+        return item;
+    }
+
+    const int32_t lineHeight =
+        platform::MeasureText({std::string(platform::kDefaultFaceName), 16}, "").height;
+};
+
+TEST_F(TextItems, ActiveTextLiesOnATranslucentBlueBar) {
+    auto item = TextItem("一つ目の選択肢は#二行にわたる", 200);
+    ASSERT_TRUE(item->SetupPicture(nullptr));
+    EXPECT_EQ(item->Height, 2 * lineHeight);
+    EXPECT_EQ(item->Width, 200);
+    EXPECT_EQ(item->FrameCount, 1);
+    EXPECT_EQ(item->RowCount, 2);
+    EXPECT_EQ(item->RowDisabled, 0);
+    EXPECT_EQ(item->RowEnabled, 0);
+    EXPECT_EQ(item->RowActive, 1);
+    const TLasGraphic& strip = *item->Picture;
+    ASSERT_EQ(strip.Width(), 200);
+    ASSERT_EQ(strip.Height(), 4 * lineHeight);
+    EXPECT_EQ(strip.Mode(), TransparencyMode::Alpha);
+    // Beyond the text's ink: clear above, half-covered blue below.
+    const int32_t h = item->Height;
+    EXPECT_EQ(strip.MaskRow(0)[199], 0);
+    EXPECT_EQ(strip.MaskRow(h)[199], 128);
+    EXPECT_EQ(strip.Row(h)[199], 0x0000FFu);
+    // The ink is in both halves, fully covered.
+    int inkAbove = 0, inkBelow = 0;
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < 200; ++x) {
+            inkAbove += strip.MaskRow(y)[x] == 255;
+            inkBelow += strip.MaskRow(h + y)[x] == 255;
+            ASSERT_EQ(strip.MaskRow(y)[x] == 255, strip.MaskRow(h + y)[x] == 255) << x << "," << y;
+        }
+    }
+    EXPECT_GT(inkAbove, 100);
+    EXPECT_EQ(inkAbove, inkBelow);
+
+    // On a screen: an enabled item above an active one that the pointer is on.
+    TDynamicLayer layers;
+    item->Left = 20;
+    item->Top = 12;
+    layers.Add(std::move(item));
+    auto second = TextItem("<clRed>赤い<clBlack>選択肢", 200);
+    second->Left = 20;
+    second->Top = 24 + 2 * lineHeight;
+    ASSERT_TRUE(second->SetupPicture(nullptr));
+    layers.Add(std::move(second));
+    EXPECT_TRUE(layers.HitTest(30, 26 + 2 * lineHeight, true));
+    TLasGraphic screen = Painted(240, 40 + 3 * lineHeight, [](int32_t x, int32_t y) {
+        return (x / 8 + y / 8) % 2 ? 0xE8E0D0u : 0xB0C8A8u;
+    });
+    layers.DrawAll(screen);
+    testkit::ExpectGolden(screen, "dyna_text_items");
+}
+
+TEST_F(TextItems, StripsBeyondThePictureLimitsAreRefused) {
+    std::string tallText;
+    for (int i = 0; i < 300; ++i) tallText += "a#";
+    std::string tallerText = "<+99>" + tallText;
+    struct Case {
+        const char* name;
+        std::string text;
+        int32_t width;
+        bool made;
+    };
+    const Case cases[] = {
+        {"one pixel wide", "a", 1, true},
+        {"300 lines", tallText, 200, true},
+        {"no width", "a", 0, false},
+        {"negative width", "a", -200, false},
+        {"widest", "a", kMaxPictureSide, true},
+        {"wider", "a", kMaxPictureSide + 1, false},
+        {"widest int", "a", INT32_MAX, false},
+        {"too tall", tallerText, 10, false},
+        {"too many pixels", tallText, kMaxPictureSide, false},
+    };
+    for (const Case& c : cases) {
+        auto item = TextItem(c.text, c.width);
+        item->Picture = std::make_unique<TLasGraphic>();
+        EXPECT_EQ(item->SetupPicture(nullptr), c.made) << c.name;
+        EXPECT_EQ(item->Picture != nullptr, c.made) << c.name;
+        if (c.made) {
+            EXPECT_EQ(item->Picture->Width(), c.width) << c.name;
+        }
+    }
+}

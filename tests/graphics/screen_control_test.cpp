@@ -1,0 +1,199 @@
+// The six screens as the scenario sets them up, layers by name, pictures
+// loaded with their failure box, and messages revealed step by step.
+#include "graphics/Scrnctrl.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "common/test_files.h"
+#include "common/test_pictures.h"
+#include "common/test_platform.h"
+#include "platform/fonts.h"
+
+using graphics::TLasGraphic;
+using graphics::TLasLayer;
+using graphics::TScreenControl;
+using scenario::StringList;
+using testkit::Cp932;
+using testkit::Painted;
+
+namespace {
+
+const std::string kBackground(graphics::kBackgroundLayerName);
+const std::string kText(graphics::kTextLayerName);
+
+// Pictures by name, as the package would hand them out.
+class FakePictures : public graphics::TPictureSource {
+public:
+    bool LoadImage(std::string_view name, TLasGraphic& graphic) override {
+        auto found = pictures.find(std::string(name));
+        if (found == pictures.end()) return false;
+        graphic.Assign(found->second);
+        return true;
+    }
+    std::map<std::string, TLasGraphic> pictures;
+};
+
+class Screens : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        platform::UseFontFileForEveryFace(std::string(ORV_TEST_DATA) + "/fonts/ipag.ttf");
+    }
+    static void TearDownTestSuite() { platform::UseFontFileForEveryFace(""); }
+
+    // A scenario whose header blocks hold `headers`.
+    void Load(const std::string& headers) {
+        document.LoadFromText(Cp932(headers));
+        layers.SetDocument(&document);
+        process.Reset();
+        screens.InitScreens();
+    }
+    StringList LayerNames(int32_t index) {
+        StringList names;
+        for (TLasLayer* layer = &screens.ScreenOf(index)->BaseLayer(); layer; layer = layer->Next())
+            names.push_back(layer->Name());
+        return names;
+    }
+    // Reveals the message in the text layer step by step, as the main loop
+    // would, clicking through its click waits; what stopped each step.
+    StringList RevealAll() {
+        StringList stops;
+        for (process.AnykeyClick = false; screens.DrawMessageStep(0, kText);
+             process.AnykeyClick = false) {
+            stops.push_back(process.AnykeyClick ? "click" : "pause");
+            process.CancelWait();
+        }
+        return stops;
+    }
+
+    testkit::ScopedPlatform host;
+    scenario::TVeltoFile document;
+    graphics::TLayerCtrl layers;
+    FakePictures pictures;
+    scenario::TVeltoProcess process;
+    TScreenControl screens{{document, layers, pictures, process}};
+};
+
+}  // namespace
+
+TEST_F(Screens, SlotsAndLayerStacksFollowTheScenario) {
+    Load(
+        "<Head=\"Velto\">\nImageWidth=320\nImageHeight=240\n<Head End>\n"
+        "<Head=\"MessageWindow\">\nRelativeToMainX=-5\nFontTypeBold=1\n"
+        "FontTypeShadowColor=clRed\n<Head End>\n"
+        "<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=人物\nLayer.2.LayerName=前景\n"
+        "<Head End>\n");
+    const graphics::TScreenSlot& game = *screens.SlotOf(0);
+    EXPECT_EQ(game.ImageWidth * 1000 + game.ImageHeight, 320240);
+    const graphics::TScreenSlot& message = *screens.SlotOf(1);
+    EXPECT_EQ(message.ImageWidth * 1000 + message.ImageHeight, 520110);
+    EXPECT_EQ(message.RelativeX * 1000 + message.RelativeY, -5000 + 350);
+    EXPECT_TRUE(message.Bold);
+    EXPECT_EQ(message.ShadowColour, 0xFF0000u);
+    EXPECT_EQ(message.FontName, platform::kDefaultFaceName);
+    EXPECT_EQ(screens.SlotOf(2)->RelativeX, 80);
+    EXPECT_EQ(screens.SlotOf(5)->ImageWidth, 100);
+    EXPECT_EQ(screens.SlotOf(6), nullptr);
+    EXPECT_EQ(screens.SlotOf(-1), nullptr);
+
+    EXPECT_EQ(LayerNames(0), (StringList{"", kBackground, Cp932("人物"), Cp932("前景"), kText}));
+    EXPECT_EQ(LayerNames(3), (StringList{"", kBackground}));
+    // The base layer is never found; windows 1 to 5 have no text layer.
+    EXPECT_EQ(screens.FindLayer(0, ""), nullptr);
+    EXPECT_EQ(screens.FindLayer(1, kText), nullptr);
+    EXPECT_FALSE(screens.SetLayerVisible(7, kBackground, true));
+    EXPECT_EQ(testkit::Shown(host.boxes),
+              (StringList{"plain ok debug - error:\n layername not found:",
+                          "plain ok debug - error:\n layername not found:" + kText}));
+}
+
+TEST_F(Screens, PicturesLoadWithTheirFailureBox) {
+    Load("");
+    TLasGraphic bmp =
+        Painted(4, 4, [](int32_t x, int32_t y) { return x + y == 0 ? 0x123456u : 0x808080u; });
+    bmp.Row(3)[0] = 0x00FF00;  // the bottom-left colour is the key
+    pictures.pictures["a.bmp"].Assign(bmp);
+    pictures.pictures["A.PNG"].Assign(bmp);
+    ASSERT_TRUE(screens.LoadLayerPicture(0, kBackground, "a.bmp", true, true));
+    TLasGraphic& picture = screens.FindLayer(0, kBackground)->Picture();
+    EXPECT_EQ(picture.MaskRow(3)[0], 0) << "the bottom-left colour is clear";
+    EXPECT_EQ(picture.MaskRow(0)[1], 128) << "the rest translucent";
+    ASSERT_TRUE(screens.LoadLayerPicture(0, kBackground, "A.PNG", true, true));
+    EXPECT_EQ(picture.Mode(), graphics::TransparencyMode::Opaque) << "a PNG keeps its own";
+
+    EXPECT_FALSE(screens.LoadLayerPicture(0, kBackground, "missing.png", false, false));
+    EXPECT_FALSE(host.backend.Events().Terminated()) << "Ignore goes on";
+    host.boxes.QueueAnswer(platform::MessageAnswer::Abort);
+    EXPECT_FALSE(screens.LoadLayerPicture(0, kBackground, "gone.bmp", false, false));
+    EXPECT_TRUE(host.backend.Events().Terminated());
+    EXPECT_EQ(host.backend.Events().ExitStatus(), 1);
+    ASSERT_EQ(host.boxes.Records().size(), 2u);
+    EXPECT_EQ(
+        testkit::Shown(host.boxes)[1],
+        "error abortignore " +
+            Cp932("画像ファイル「gone.bmp」の読み込みに失敗しました\nこのファイルが存在しないか、"
+                  "このファイルを読み込むためのSusieプラグインが必要です。"));
+}
+
+// A message three window heights long pages twice, each page ending in a
+// click wait with the blinking marker, which goes when the click comes.
+TEST_F(Screens, MessagesRevealPageByPageWithTheMarker) {
+    Load("<Head=\"Velto\">\nImageWidth=160\nImageHeight=120\n<Head End>\n");
+    pictures.pictures["_inputchar.png"].Assign(
+        Painted(16, 8, [](int32_t x, int32_t) { return x < 8 ? 0xFF0000u : 0x0000FFu; }));
+    testkit::RecordingCanvas canvas;
+    screens.SetCanvas(&canvas, 0);
+    TLasLayer& text = *screens.FindLayer(0, kText);
+    text.SetPosition(10, 30);
+    text.SetExtent(0, 42);  // a width of 0 takes the screen's; two lines a page
+    EXPECT_EQ(screens.RenderMessage(0, Cp932("一行目#二行目#三行目#四行目#五行目<W0>。"), kText),
+              42);
+    EXPECT_EQ(text.Width(), 160);
+
+    process.StartMessageEffect(0, kText);
+    ASSERT_TRUE(screens.DrawMessageStep(0, kText));
+    EXPECT_EQ(process.PlayerMode, scenario::kModeMessageWait);
+    EXPECT_TRUE(process.AnykeyClick);
+    EXPECT_FALSE(text.Visible()) << "hidden while it is revealed";
+    graphics::TDynamicLayer& dynamic = *screens.DynamicLayersOf(0);
+    ASSERT_EQ(dynamic.Items().size(), 1u);
+    const graphics::TDynamicLayerList& marker = *dynamic.Items()[0];
+    EXPECT_EQ(marker.AttrID, TScreenControl::kInputMarkerId);
+    EXPECT_EQ(marker.Width * 100 + marker.Height, 808) << "one frame of two";
+    EXPECT_EQ(marker.Top, 30 + 21) << "beside the last character of the second line";
+    // It shows with the next animation tick, then blinks.
+    graphics::TLasScreen& screen = *screens.ScreenOf(0);
+    EXPECT_EQ(screen.Display().GetPixel(marker.Left, marker.Top), 0xFFFFFFu);
+    screens.AnimateDynamicLayers();
+    EXPECT_EQ(screen.Display().GetPixel(marker.Left, marker.Top), 0x0000FFu);
+    screens.AnimateDynamicLayers();
+    EXPECT_EQ(screen.Display().GetPixel(marker.Left, marker.Top), 0xFF0000u);
+
+    process.CancelWait();
+    // A new page, its click wait, a new page, and the <W0> that pauses for no time.
+    EXPECT_EQ(RevealAll(), (StringList{"pause", "click", "pause", "pause"}));
+    EXPECT_TRUE(text.Visible());
+    EXPECT_TRUE(dynamic.Items().empty()) << "the marker went with each click";
+    // Revealed cell by cell, the display is what a whole recomposition gives.
+    TLasGraphic revealed;
+    revealed.Assign(screen.Display());
+    screen.Refresh();
+    EXPECT_EQ(testkit::PixelsOf(revealed), testkit::PixelsOf(screen.Display()));
+    testkit::ExpectGolden(screen.Display(), "screens_message_end");
+}
+
+TEST_F(Screens, TheBackgroundMergesIntoTheBase) {
+    Load("<Head=\"Velto\">\nImageWidth=40\nImageHeight=30\n<Head End>\n");
+    pictures.pictures["bg.png"].Assign(Painted(20, 20, [](int32_t, int32_t) { return 0x00AA00u; }));
+    ASSERT_TRUE(screens.LoadLayerPicture(0, kBackground, "bg.png", false, false));
+    screens.SetLayerPosition(0, kBackground, 5, 5);
+    screens.SetLayerSize(0, kBackground, 10, 10);
+    screens.SetLayerView(0, kBackground, -4, 3);
+    screens.MergeBackgroundIntoBase(0);
+    const TLasGraphic& base = screens.ScreenOf(0)->BaseLayer().Picture();
+    EXPECT_EQ(base.GetPixel(5, 5), 0x00AA00u);
+    EXPECT_EQ(base.GetPixel(14, 14), 0x00AA00u);
+    EXPECT_EQ(base.GetPixel(15, 15), 0xFFFFFFu);
+    EXPECT_EQ(screens.FindLayer(0, kBackground)->ViewLeft(), 0) << "negative views become 0";
+}
