@@ -1,8 +1,9 @@
 // Decodes arbitrary bytes as a MAG picture into a BMP image of exactly the
 // size the header asks for, so that the sanitizers see any access outside it.
 // Besides crashes it checks that only a complete header decodes, that the BMP
-// headers agree with the parsed one, and that a buffer one byte short is
-// refused.
+// headers agree with the parsed one, that the picture does not depend on what
+// the buffer held before (copies may read bytes not decoded yet), and that a
+// buffer one byte short is refused.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -44,6 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result == 0) {
         Check(bmp[0] == 'B' && bmp[1] == 'M' && GetLe32(&bmp[2]) == bmpSize);
         Check(GetLe32(&bmp[10]) == (MMAG_Is256Colours(&info) ? 1078u : 118u));
+        std::vector<uint8_t> dirty(bmpSize, 0xA5);
+        Check(MMAG_DecodeToBmp(data, size, dirty.data(), dirty.size()) == 0 && dirty == bmp);
         bmp.pop_back();
         Check(MMAG_DecodeToBmp(data, size, bmp.data(), bmp.size()) == -1);
     }

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <optional>
-#include <vector>
 
 #include "graphics/Las_grf.h"
 #include "platform/dialogs.h"
@@ -131,19 +130,21 @@ bool IsRunFlag(uint8_t flag) {
     return flag == 0 || ((flag & 15) == high && (high == 1 || kCopyOffsets[high].units == 0));
 }
 
-// Writes one BMP row. Only units already decoded may be copied: the rows
-// above (but nothing above the top row), and this row left of the cursor; so
-// a copy to the left that would wrap into the undecoded row below is refused.
+// Writes one BMP row. A copy reads the unit at its linear distance wherever
+// that lies in the pixel buffer, as the original decoder did: a copy from
+// the left at the start of a row reads the end of the row below (not yet
+// decoded), one unit left and one row up at the first unit reads the end of
+// this very row. Only sources outside the buffer, before its start or above
+// the top row, are refused.
 // Made afresh for each row as a local, so that its positions stay in
 // registers: the output is bytes, which may alias anything, and the fields of
 // a longer-lived object would be reloaded after every unit written.
 class RowWriter {
 public:
-    RowWriter(uint8_t* pixels, size_t rowStart, size_t lineBytes, size_t total,
-              const ptrdiff_t* distance, Span stream)
+    RowWriter(uint8_t* pixels, size_t rowStart, size_t total, const ptrdiff_t* distance,
+              Span stream)
         : pixels_(pixels),
           rowStart_(rowStart),
-          rowEnd_(rowStart + lineBytes),
           total_(total),
           distance_(distance),
           stream_(stream),
@@ -164,12 +165,13 @@ public:
     // One unit by its nibble.
     bool Unit(unsigned nibble) {
         if (nibble == 0) return Take(2);
-        const ptrdiff_t source = static_cast<ptrdiff_t>(out_) + distance_[nibble];
-        const size_t limit = source >= static_cast<ptrdiff_t>(rowEnd_) ? total_ : out_;
-        if (source < static_cast<ptrdiff_t>(rowStart_) || static_cast<size_t>(source) + 2 > limit) {
-            return false;
+        if (nibble == 1 && out_ != rowStart_) {
+            Put(last_);
+            return true;
         }
-        Put(nibble == 1 ? last_ : Load16(pixels_ + source));
+        const ptrdiff_t source = static_cast<ptrdiff_t>(out_) + distance_[nibble];
+        if (source < 0 || static_cast<size_t>(source) + 2 > total_) return false;
+        Put(Load16(pixels_ + source));
         return true;
     }
 
@@ -185,8 +187,9 @@ public:
 
     // Units repeating the one to the left.
     bool RepeatRun(size_t size) {
-        if (out_ == rowStart_) return false;
-        for (const size_t end = out_ + size; out_ < end;) Put(last_);
+        const size_t end = out_ + size;
+        if (!Unit(1)) return false;  // at the start of a row, from the row below
+        while (out_ < end) Put(last_);
         return true;
     }
 
@@ -199,13 +202,23 @@ private:
 
     uint8_t* pixels_;
     size_t rowStart_;
-    size_t rowEnd_;
     size_t total_;
     const ptrdiff_t* distance_;
     Span stream_;
     size_t out_;
     uint16_t last_ = 0;  // the unit written last, at hand for copies from the left
 };
+
+// Copies at the first units of a row can read the last units of the rows
+// below and of the row itself before they are written: those read 0,
+// whatever the buffer held. The flag row starts out 0 as well.
+void ClearUnwritten(uint8_t* pixels, size_t lineBytes, size_t height) {
+    const size_t tail = lineBytes < 8 ? lineBytes : 8;
+    for (size_t end = lineBytes; end <= lineBytes * height; end += lineBytes) {
+        std::memset(pixels + end - tail, 0, tail);
+    }
+    std::memset(pixels + lineBytes - lineBytes / 4, 0, lineBytes / 4);
+}
 
 // The flag and copy scheme, writing the BMP rows top image row first. The
 // rows are bottom-up, so the rows above the current one lie after it in memory.
@@ -219,35 +232,38 @@ public:
           flagA_(flagA.next),
           flagB_(flagB),
           stream_(stream),
-          // Kept apart rather than in the tail of the BMP row written last:
-          // simpler, and nothing depends on the order of writes.
-          flags_(lineBytes / 4, 0) {
+          // The flag row lives in the end of the bottom row, which is written
+          // last, as in the original decoder: copies that read bytes not yet
+          // written there see the flag bytes. Each flag byte is read before
+          // the bytes over it are written.
+          flags_(pixels + lineBytes - lineBytes / 4),
+          flagCount_(lineBytes / 4) {
         for (int nibble = 0; nibble < 16; ++nibble) {
             distance_[nibble] = static_cast<ptrdiff_t>(kCopyOffsets[nibble].rows * lineBytes) -
                                 kCopyOffsets[nibble].units * 2;
         }
+        ClearUnwritten(pixels, lineBytes, height);
     }
 
     bool Run() {
         for (size_t rowStart = total_; rowStart > 0;) {
             rowStart -= lineBytes_;
-            if (!ReadFlagRow() || !DecodeRow(rowStart)) return false;
+            if (!DecodeRow(rowStart)) return false;
         }
         return true;
     }
 
 private:
-    // XORs the flag B bytes that flag A asks for into the flag row. A flag A
-    // byte of 0 passes eight flag bytes at once. Flag A holds exactly the
-    // bits the rows use, so it needs no bounds check.
-    bool ReadFlagRow() {
+    // XORs the flag B bytes that flag A asks for into flag bytes [begin, end)
+    // of the flag row. A flag A byte of 0 passes eight flag bytes at once.
+    // Flag A holds exactly the bits the rows use, so it needs no bounds check.
+    bool ReadFlags(size_t begin, size_t end) {
         const uint8_t* flagA = flagA_;
         uint8_t bit = bit_;
         Span flagB = flagB_;
-        uint8_t* const flags = flags_.data();
-        const size_t count = flags_.size();
-        for (size_t j = 0; j < count;) {
-            if (bit == 0x80 && *flagA == 0 && count - j >= 8) {
+        uint8_t* const flags = flags_;
+        for (size_t j = begin; j < end;) {
+            if (bit == 0x80 && *flagA == 0 && end - j >= 8) {
                 ++flagA;
                 j += 8;
                 continue;
@@ -270,10 +286,23 @@ private:
     }
 
     bool DecodeRow(size_t rowStart) {
-        RowWriter row(pixels_, rowStart, lineBytes_, total_, distance_, stream_);
-        const uint8_t* const flags = flags_.data();
-        const size_t count = flags_.size();
-        for (size_t j = 0; j < count;) {
+        RowWriter row(pixels_, rowStart, total_, distance_, stream_);
+        const uint8_t* const flags = flags_;
+        const size_t count = flagCount_;
+        size_t j = 0;
+        // In the two bottom rows the copies at the first four units can read
+        // the flag row, which must then hold what it holds mid-row: the flag
+        // bytes up to the current one changed, the later ones not yet. So
+        // there the first two change one at a time, each before its units.
+        if (rowStart < 2 * lineBytes_) {
+            for (; j < count && j < 2; ++j) {
+                if (!ReadFlags(j, j + 1) || !row.Unit(flags[j] >> 4) || !row.Unit(flags[j] & 15)) {
+                    return false;
+                }
+            }
+        }
+        if (!ReadFlags(j, count)) return false;
+        while (j < count) {
             const uint8_t flag = flags[j];
             bool ok;
             if (IsRunFlag(flag)) {
@@ -299,7 +328,8 @@ private:
     uint8_t bit_ = 0x80;  // flag A bits run on from row to row
     Span flagB_;
     Span stream_;
-    std::vector<uint8_t> flags_;
+    uint8_t* flags_;
+    size_t flagCount_;
     ptrdiff_t distance_[16];
 };
 

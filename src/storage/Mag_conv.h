@@ -6,8 +6,8 @@
 // of zlib. The decoding core works on bytes in memory; the path-based
 // functions read the file and hand it to the core. MAG files come from
 // strangers: every read is checked against its declared region and the data,
-// every copy against what has already been decoded, and a file that breaks
-// any of that fails to decode rather than being trusted.
+// every copy against the pixel buffer, and a file that breaks any of that
+// fails to decode rather than being trusted.
 #pragma once
 
 #include <cstddef>
@@ -64,9 +64,11 @@ int MMAG_ParseHeader(const uint8_t* data, size_t length, MagInfo* info);
 // `bmpColours`, which holds MMAG_ColourTableSize bytes. 0, or 1 when the
 // palette lies beyond the data.
 int MMAG_ReadPalette(const uint8_t* data, size_t length, uint8_t* bmpColours, const MagInfo* info);
-// Runs the flag and copy scheme into the BMP rows. False, with the rows
-// partly written, for a stream that runs past its region or the data, or a
-// copy from outside what has been decoded so far.
+// Runs the flag and copy scheme into the BMP rows. A copy reads its source
+// at the linear distance of its offset in the bottom-up rows, even where
+// that is not decoded yet (such bytes read 0, or the flag row kept in the
+// end of the bottom row). False, with the rows partly written, for a stream
+// that runs past its region or the data, or a copy from outside the rows.
 bool MMAG_DecodePixels(const uint8_t* data, size_t length, uint8_t* bmpPixels, size_t bmpSize,
                        const MagInfo* info);
 // The complete BMP file image of a MAG held in memory into `buffer`: 0, or -1
