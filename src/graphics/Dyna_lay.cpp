@@ -48,9 +48,9 @@ bool TDynamicLayer::HitTest(int32_t x, int32_t y, bool allowed) {
         TDynamicLayerList& current = **item;
         if (!hit && current.Hit(x, y)) {
             hit = true;
-            changed |= Activate(current, allowed);
+            changed |= Changed(current, Activate(current, allowed));
         } else {
-            changed |= Deactivate(current);
+            changed |= Changed(current, Deactivate(current));
         }
     }
     return changed;
@@ -69,7 +69,7 @@ std::optional<TDynamicLayer::Target> TDynamicLayer::TakeActiveTarget() {
 }
 
 void TDynamicLayer::DeactivateAll() {
-    for (const auto& item : items_) Deactivate(*item);
+    for (const auto& item : items_) Changed(*item, Deactivate(*item));
 }
 
 bool TDynamicLayer::AnimateStep() {
@@ -78,9 +78,18 @@ bool TDynamicLayer::AnimateStep() {
         if (item->AnimationMode != TDynamicLayerList::kAnimationLoop) continue;
         int64_t next = int64_t{item->Frame} + 1;
         if (next >= item->FrameCount) next = 0;
-        changed |= next != item->Frame;
+        changed |= Changed(*item, next != item->Frame);
         item->Frame = int32_t(next);
     }
+    return changed;
+}
+
+TClip TDynamicLayer::TakeChangedArea() {
+    return std::exchange(changedArea_, TClip{});
+}
+
+bool TDynamicLayer::Changed(const TDynamicLayerList& item, bool changed) {
+    if (changed) changedArea_ = Enclosing(changedArea_, item.Area());
     return changed;
 }
 

@@ -46,12 +46,19 @@ public:
     void DeactivateAll();
     // The looping items move on one frame; true when any frame changed.
     bool AnimateStep();
+    // The area of the items whose state or frame changed since the last
+    // call, so that only it is redrawn; then starts again empty.
+    TClip TakeChangedArea();
 
     // Oldest first.
     const std::vector<std::unique_ptr<TDynamicLayerList>>& Items() const { return items_; }
 
 private:
+    // True when it changed; its area joins the changed area then.
+    bool Changed(const TDynamicLayerList& item, bool changed);
+
     std::vector<std::unique_ptr<TDynamicLayerList>> items_;  // oldest first
+    TClip changedArea_;
 };
 
 }  // namespace graphics

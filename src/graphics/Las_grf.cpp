@@ -200,6 +200,18 @@ bool ReadPngImage(png_structp png, png_bytepp rows) {
 
 }  // namespace
 
+TClip Enclosing(const TClip& a, const TClip& b) {
+    if (a.IsEmpty()) return b;
+    if (b.IsEmpty()) return a;
+    const int64_t left = std::min(a.X, b.X);
+    const int64_t top = std::min(a.Y, b.Y);
+    const int64_t right = std::max(int64_t{a.X} + a.Width, int64_t{b.X} + b.Width);
+    const int64_t bottom = std::max(int64_t{a.Y} + a.Height, int64_t{b.Y} + b.Height);
+    const int64_t widest = INT32_MAX;
+    return {int32_t(left), int32_t(top), int32_t(std::min(right - left, widest)),
+            int32_t(std::min(bottom - top, widest))};
+}
+
 TLasGraphic::TLasGraphic() {
     SetSize(10, 10);
 }

@@ -27,7 +27,13 @@ struct TClip {
     int32_t Y = 0;
     int32_t Width = 0;
     int32_t Height = 0;
+
+    bool IsEmpty() const { return Width <= 0 || Height <= 0; }
 };
+
+// The smallest rectangle holding both (an empty one holds nothing); where it
+// would reach past the 32-bit range it ends at its edge.
+TClip Enclosing(const TClip& a, const TClip& b);
 
 // The font the text engine starts from and changes with markup.
 struct TTextFont {

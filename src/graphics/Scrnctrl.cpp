@@ -103,16 +103,34 @@ void TScreenControl::SetCanvas(platform::Canvas* canvas, int32_t index) {
 void TScreenControl::Refresh(int32_t index) {
     if (TLasScreen* screen = ScreenOf(index)) {
         screen->Refresh();
-        dynamicLayersChanged_[index] = false;
+        MarkDynamicLayersShown(index);
     }
 }
 
 void TScreenControl::UpdateAndPresent(int32_t index) {
     if (TLasScreen* screen = ScreenOf(index)) {
         screen->UpdateDisplay();
-        dynamicLayersChanged_[index] = false;
+        MarkDynamicLayersShown(index);
         screen->Present();
     }
+}
+
+void TScreenControl::UpdateChangedDynamicLayers(int32_t index) {
+    TLasScreen* screen = ScreenOf(index);
+    if (!screen) return;
+    if (dynamicLayersChanged_[index]) {
+        UpdateAndPresent(index);
+        return;
+    }
+    const TClip changed = screen->DynamicLayers().TakeChangedArea();
+    if (changed.IsEmpty()) return;
+    screen->UpdateDisplay(changed);
+    screen->Present(changed);
+}
+
+void TScreenControl::MarkDynamicLayersShown(int32_t index) {
+    slots_[index].Screen->DynamicLayers().TakeChangedArea();
+    dynamicLayersChanged_[index] = false;
 }
 
 void TScreenControl::Present(int32_t index) {
@@ -276,9 +294,7 @@ void TScreenControl::ShowCharacter(int32_t index, const TLasLayer& layer, const 
     screen.DrawIntoComposition(layer.Picture(), x, y, step.Width, step.Height, step.X, step.Y);
     if (dynamicLayersChanged_[index]) {
         // An added or removed marker must show or go as the whole display would.
-        screen.UpdateDisplay();
-        screen.Present();
-        dynamicLayersChanged_[index] = false;
+        UpdateAndPresent(index);
         return;
     }
     // Only the cell changed: the same pixels as a whole update, for a fraction of the work.
@@ -337,7 +353,7 @@ TDynamicLayer* TScreenControl::DynamicLayersOf(int32_t index) {
 void TScreenControl::AnimateDynamicLayers() {
     for (int32_t index = 0; index < kScreenCount; ++index) {
         TDynamicLayer* layers = DynamicLayersOf(index);
-        if (layers && layers->AnimateStep()) UpdateAndPresent(index);
+        if (layers && layers->AnimateStep()) UpdateChangedDynamicLayers(index);
     }
 }
 

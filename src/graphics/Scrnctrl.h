@@ -65,6 +65,9 @@ public:
     void SetCanvas(platform::Canvas* canvas, int32_t index);
     void Refresh(int32_t index);
     void UpdateAndPresent(int32_t index);
+    // After pointer moves and animation: redraws only the dynamic layers'
+    // changed area, or everything when items came or went since the last update.
+    void UpdateChangedDynamicLayers(int32_t index);
     void Present(int32_t index);
     void RunEffect(int32_t index, int32_t number, int32_t x, int32_t y, int32_t width,
                    int32_t height);
@@ -105,6 +108,8 @@ public:
     void AnimateDynamicLayers();
 
 private:
+    // The display shows the dynamic layers as they are now.
+    void MarkDynamicLayersShown(int32_t index);
     void ReadSlot(int32_t index);
     void SetupLayers();
     // The character cell revealed: composed and shown without recomposing.

@@ -248,7 +248,7 @@ void TfrmMain::MouseMove(int32_t x, int32_t y) {
     // Outside waits nothing lights up.
     if (state == 0) return;
     graphics::TDynamicLayer* buttons = screens_.DynamicLayersOf(0);
-    if (buttons && buttons->HitTest(x, y, state == 2)) screens_.UpdateAndPresent(0);
+    if (buttons && buttons->HitTest(x, y, state == 2)) screens_.UpdateChangedDynamicLayers(0);
 }
 
 void TfrmMain::Moved(int32_t left, int32_t top) {

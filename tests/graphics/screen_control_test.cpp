@@ -197,3 +197,63 @@ TEST_F(Screens, TheBackgroundMergesIntoTheBase) {
     EXPECT_EQ(base.GetPixel(15, 15), 0xFFFFFFu);
     EXPECT_EQ(screens.FindLayer(0, kBackground)->ViewLeft(), 0) << "negative views become 0";
 }
+
+// Pointer moves and animation ticks redraw and upload only the items that
+// changed, unless items came or went since the last update; the display is
+// always what a whole recomposition gives.
+TEST_F(Screens, ButtonsRedrawOnlyWhatChanged) {
+    Load("<Head=\"Velto\">\nImageWidth=200\nImageHeight=100\n<Head End>\n");
+    pictures.pictures["_inputchar.png"].Assign(
+        Painted(8, 4, [](int32_t x, int32_t) { return x < 4 ? 0xFF0000u : 0x0000FFu; }));
+    testkit::RecordingCanvas canvas;
+    screens.SetCanvas(&canvas, 0);
+    const TLasGraphic rows =
+        Painted(30, 20, [](int32_t, int32_t y) { return y < 10 ? 0x111111u : 0x222222u; });
+    auto button = [&](int32_t left) {
+        auto item = std::make_unique<graphics::TDynamicLayerList>();
+        item->ImageFileName = "button.png";
+        item->RowCount = 2;
+        item->RowActive = 1;
+        item->ClickableMode = graphics::TClickableMode::All;
+        item->Left = left;
+        item->Top = 40;
+        item->SetupPicture(&rows);
+        return item;
+    };
+    screens.AddDynamicLayer(0, button(10));
+    screens.AddDynamicLayer(0, button(100));
+    graphics::TLasScreen& screen = *screens.ScreenOf(0);
+    graphics::TDynamicLayer& dynamic = *screens.DynamicLayersOf(0);
+    auto expectWholeRecomposition = [&](const char* when) {
+        TLasGraphic shown;
+        shown.Assign(screen.Display());
+        screen.UpdateDisplay();
+        EXPECT_EQ(testkit::PixelsOf(shown), testkit::PixelsOf(screen.Display())) << when;
+    };
+    auto uploaded = [&] {
+        const testkit::RecordingCanvas::Frame& frame = canvas.frames.back();
+        return std::vector<int32_t>{frame.x, frame.y, frame.width, frame.height};
+    };
+
+    ASSERT_TRUE(dynamic.HitTest(15, 45, true));
+    screens.UpdateChangedDynamicLayers(0);
+    EXPECT_EQ(uploaded(), (std::vector<int32_t>{0, 0, 200, 100})) << "the buttons came in whole";
+    expectWholeRecomposition("first light");
+    ASSERT_TRUE(dynamic.HitTest(105, 45, true));
+    screens.UpdateChangedDynamicLayers(0);
+    EXPECT_EQ(uploaded(), (std::vector<int32_t>{10, 40, 120, 10})) << "one out, one lit";
+    EXPECT_EQ(screen.Display().GetPixel(100, 40), 0x222222u);
+    expectWholeRecomposition("second light");
+
+    screens.ShowInputMarker(0, 180, 80);
+    screens.AnimateDynamicLayers();
+    EXPECT_EQ(uploaded(), (std::vector<int32_t>{0, 0, 200, 100})) << "the marker came in whole";
+    const size_t frames = canvas.frames.size();
+    screens.AnimateDynamicLayers();
+    EXPECT_EQ(uploaded(), (std::vector<int32_t>{180, 80, 4, 4})) << "only the marker blinks";
+    EXPECT_EQ(screen.Display().GetPixel(180, 80), 0xFF0000u);
+    expectWholeRecomposition("blink");
+    ASSERT_FALSE(dynamic.HitTest(105, 45, true));
+    screens.UpdateChangedDynamicLayers(0);
+    EXPECT_EQ(canvas.frames.size(), frames + 1) << "nothing changed, nothing uploaded";
+}
