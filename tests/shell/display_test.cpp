@@ -87,14 +87,15 @@ StringCtrl.Text=yes
 <Page End>
 )",
                             Velto(), Pictures());
-    // The timed pause after the click is a wait too: the script sleeps through it.
+    // The marker shows with the next animation tick; the timed pause after the
+    // click is a wait too: the script sleeps through both.
     Outcome run =
-        Play(game, "shot " + Path("message.png") + "\nclick\nsleep 400\nmove 20 20\nshot " +
-                       Path("choice.png") + "\nclick\n");
+        Play(game, "sleep 500\nshot " + Path("message.png") +
+                       "\nclick\nsleep 400\nmove 20 20\nshot " + Path("choice.png") + "\nclick\n");
     EXPECT_EQ(run.status, shell::kExitDone);
     EXPECT_EQ(run.trace, (Lines{"200 _system/_init#0 @Return", "200 b/p#0 @GraphicDraw",
                                 "1400 b/p#1 @GraphicDraw", "1400 b/p#2 @MessageDraw",
-                                "2400 b/p#3 @Select", "3000 b/yes#0 @StringCtrl"}));
+                                "3000 b/p#3 @Select", "3600 b/yes#0 @StringCtrl"}));
     EXPECT_TRUE(run.messages.empty());
     EXPECT_EQ(run.vars, Lines{"StringFlag:answer=yes"});
     // Half-way through the message, with its click marker; the choice with
