@@ -227,7 +227,7 @@ Layer.Size.Width=-2147483648
 Layer.ViewPos.Change=1
 Layer.ViewPos.Left=-7
 @LayerCtrl
-MessageDraw.Text=)" + std::string(20000, 'a') +
+MessageDraw.Text=)" + std::string(100000, 'a') +
                                 R"(
 MessageDraw.Effect=None
 @MessageDraw
