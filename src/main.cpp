@@ -9,7 +9,10 @@
 #include "platform/encoding.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "platform/sdl_backend.h"
 #include "shell/Headless.h"
+#include "shell/Rtm_main.h"
+#include "shell/Rtm_run.h"
 
 namespace {
 
@@ -23,6 +26,8 @@ void PrintHelp() {
         "program with the extension .vp3. The system library veltort3.vlb must stand\n"
         "beside the program.\n"
         "\n"
+        "  --scale N         open the game's windows N times larger (1 to 8); F11 or\n"
+        "                    Alt+Enter switches the main window to fullscreen\n"
         "  --headless        run without a window or sound on a virtual clock that\n"
         "                    starts at 0 and jumps from one due event to the next\n"
         "  --input FILE      scripted input, one action a line (blank lines and lines\n"
@@ -66,21 +71,44 @@ bool ParseUnsigned(const char* text, uint32_t& value) {
     return true;
 }
 
-// The setting an option naming a file fills; nullptr for other options.
+// The options naming a file, and the setting each fills.
+const std::pair<std::string_view, std::string shell::HeadlessOptions::*> kFileOptions[] = {
+    {"--library", &shell::HeadlessOptions::libraryPath},
+    {"--input", &shell::HeadlessOptions::inputPath},
+    {"--trace", &shell::HeadlessOptions::tracePath},
+    {"--messages", &shell::HeadlessOptions::messagesPath},
+    {"--dump-vars", &shell::HeadlessOptions::dumpVarsPath},
+    {"--windows", &shell::HeadlessOptions::windowsPath},
+    {"--screenshot", &shell::HeadlessOptions::screenshotPath},
+};
+
+// nullptr for options that name no file.
 std::string* FileOption(shell::HeadlessOptions& options, std::string_view option) {
-    const std::pair<std::string_view, std::string shell::HeadlessOptions::*> files[] = {
-        {"--input", &shell::HeadlessOptions::inputPath},
-        {"--trace", &shell::HeadlessOptions::tracePath},
-        {"--messages", &shell::HeadlessOptions::messagesPath},
-        {"--dump-vars", &shell::HeadlessOptions::dumpVarsPath},
-        {"--windows", &shell::HeadlessOptions::windowsPath},
-        {"--screenshot", &shell::HeadlessOptions::screenshotPath},
-        {"--library", &shell::HeadlessOptions::libraryPath},
-    };
-    for (const auto& [name, member] : files) {
+    for (const auto& [name, member] : kFileOptions) {
         if (name == option) return &(options.*member);
     }
     return nullptr;
+}
+
+// The first option given that only a headless run has, or "".
+std::string HeadlessOnly(const shell::HeadlessOptions& options) {
+    for (const auto& [name, member] : kFileOptions) {
+        if (name != "--library" && !(options.*member).empty()) return std::string(name);
+    }
+    return options.maxTime != shell::HeadlessOptions{}.maxTime ? "--max-time" : "";
+}
+
+int PlayInWindow(const shell::HeadlessOptions& options, const platform::SdlSettings& settings) {
+    std::string problem;
+    std::unique_ptr<platform::Backend> backend = platform::OpenSdlBackend(settings, problem);
+    if (!backend) {
+        std::fprintf(stderr, "orvanta3: %s; use --headless to play without a window\n",
+                     problem.c_str());
+        return shell::kExitUsage;
+    }
+    platform::ScopedBackend installed(*backend);
+    shell::TfrmMain form;
+    return shell::RunPlayer(form, {options.packagePath, options.libraryPath, options.seed});
 }
 
 int Usage(const std::string& problem) {
@@ -92,6 +120,7 @@ int Usage(const std::string& problem) {
 
 int main(int argc, char** argv) {
     shell::HeadlessOptions options;
+    platform::SdlSettings sdl;
     bool headless = false;
     std::string executable = platform::ExecutablePath();
     options.libraryPath = platform::DirectoryOf(executable) + "veltort3.vlb";
@@ -114,6 +143,14 @@ int main(int argc, char** argv) {
             if (!value(*target) || target->empty()) {
                 return Usage(std::string(arg) + " needs a file");
             }
+        } else if (arg == "--scale") {
+            std::string text;
+            uint32_t number;
+            if (!value(text) || !ParseUnsigned(text.c_str(), number) ||
+                number < platform::kMinScale || number > platform::kMaxScale) {
+                return Usage("--scale needs a number from 1 to 8");
+            }
+            sdl.scale = int(number);
         } else if (arg == "--seed" || arg == "--max-time") {
             std::string text;
             uint32_t number;
@@ -136,18 +173,18 @@ int main(int argc, char** argv) {
     if (options.packagePath.empty()) {
         options.packagePath = platform::ReplaceExtension(executable, ".vp3");
     }
-    if (!headless) {
-        std::fprintf(stderr,
-                     "orvanta3: the game window is not built yet; use --headless to play "
-                     "without one\n");
-        return 0;
+    if (!headless && !HeadlessOnly(options).empty()) {
+        return Usage(HeadlessOnly(options) + " works with --headless only");
     }
     // Without a CP932 converter the game still plays, its Japanese shown as
     // replacement characters; say so once.
     if (std::string problem; !platform::CheckTextEncoding(problem)) {
         std::fprintf(stderr, "orvanta3: %s\n", problem.c_str());
     }
-    platform::HeadlessBackend backend;
-    platform::ScopedBackend installed(backend);
-    return shell::RunHeadless(options, backend);
+    if (headless) {
+        platform::HeadlessBackend backend;
+        platform::ScopedBackend installed(backend);
+        return shell::RunHeadless(options, backend);
+    }
+    return PlayInWindow(options, sdl);
 }

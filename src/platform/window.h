@@ -120,6 +120,8 @@ public:
 
     // The live window with this id, or nullptr once it is gone.
     Window* Find(uint32_t id) const;
+    // Every live window, oldest first.
+    const std::vector<Window*>& Live() const { return windows_; }
     // Presents every window drawn since its last present.
     void PresentDirty();
 
