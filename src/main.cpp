@@ -11,6 +11,7 @@
 #include "platform/headless.h"
 #include "platform/sdl_backend.h"
 #include "shell/Headless.h"
+#include "shell/Rtm_log.h"
 #include "shell/Rtm_main.h"
 #include "shell/Rtm_run.h"
 
@@ -46,7 +47,8 @@ void PrintHelp() {
         "                      input TEXT | cancel             the next text-input box\n"
         "                    are queued as soon as the script reaches them. Unanswered\n"
         "                    boxes take OK, Yes or Ignore; input boxes are cancelled.\n"
-        "  --trace FILE      a line per command: TICK BOOK/PAGE#INDEX COMMAND\n"
+        "  --trace FILE      a line per command: TICK BOOK/PAGE#INDEX COMMAND (also\n"
+        "                    without --headless, the tick then in real milliseconds)\n"
         "  --messages FILE   a line per message box: KIND BUTTONS ANSWER TEXT\n"
         "  --dump-vars FILE  at exit, the variable blocks as BLOCK:NAME=VALUE lines\n"
         "  --windows FILE    at exit, a line per window (0 the main window, 1 to 5 the\n"
@@ -93,7 +95,9 @@ std::string* FileOption(shell::HeadlessOptions& options, std::string_view option
 // The first option given that only a headless run has, or "".
 std::string HeadlessOnly(const shell::HeadlessOptions& options) {
     for (const auto& [name, member] : kFileOptions) {
-        if (name != "--library" && !(options.*member).empty()) return std::string(name);
+        if (name != "--library" && name != "--trace" && !(options.*member).empty()) {
+            return std::string(name);
+        }
     }
     return options.maxTime != shell::HeadlessOptions{}.maxTime ? "--max-time" : "";
 }
@@ -107,7 +111,17 @@ int PlayInWindow(const shell::HeadlessOptions& options, const platform::SdlSetti
         return shell::kExitUsage;
     }
     platform::ScopedBackend installed(*backend);
+    shell::LogOutput trace;
+    if (!trace.Open(options.tracePath)) {
+        std::fprintf(stderr, "orvanta3: %s: cannot write\n", options.tracePath.c_str());
+        return shell::kExitUsage;
+    }
     shell::TfrmMain form;
+    if (trace.active()) {
+        form.onCommand = [&](int32_t index, const scenario::TVeltoCommand& command) {
+            trace.Line(shell::TraceLine(form, index, command));
+        };
+    }
     return shell::RunPlayer(form, {options.packagePath, options.libraryPath, options.seed});
 }
 

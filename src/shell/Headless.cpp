@@ -12,6 +12,7 @@
 #include "graphics/Png_write.h"
 #include "platform/encoding.h"
 #include "platform/headless.h"
+#include "shell/Rtm_log.h"
 #include "shell/Rtm_run.h"
 
 namespace shell {
@@ -187,36 +188,6 @@ ScriptAction InputScript::TakeAction(platform::HeadlessDialogs& boxes) {
     return action;
 }
 
-// An output file, or standard output for "-"; nothing for "".
-class Output {
-public:
-    bool Open(const std::string& path) {
-        if (path.empty()) return true;
-        if (path == "-") {
-            out_ = stdout;
-            return true;
-        }
-        file_ = std::fopen(path.c_str(), "w");
-        out_ = file_;
-        return file_ != nullptr;
-    }
-    ~Output() {
-        if (file_) std::fclose(file_);
-    }
-    bool active() const { return out_ != nullptr; }
-    // Each line is flushed, so a log stays useful when a run is cut short.
-    void Line(const std::string& text) {
-        if (!out_) return;
-        std::fputs(text.c_str(), out_);
-        std::fputc('\n', out_);
-        std::fflush(out_);
-    }
-
-private:
-    FILE* file_ = nullptr;
-    FILE* out_ = nullptr;
-};
-
 class HeadlessRun : public IdleInput {
 public:
     HeadlessRun(const HeadlessOptions& options, platform::HeadlessBackend& backend)
@@ -243,7 +214,7 @@ private:
     platform::HeadlessBackend& backend_;
     std::unique_ptr<TfrmMain> form_;
     InputScript script_;
-    Output trace_, messages_, dump_, windows_;
+    LogOutput trace_, messages_, dump_, windows_;
     std::optional<uint32_t> sleepUntil_;
     uint64_t countedTick_ = 0;
     int stepsThisTick_ = 0;
@@ -264,13 +235,7 @@ bool HeadlessRun::OpenOutputs() {
 }
 
 void HeadlessRun::TraceCommand(int32_t index, const scenario::TVeltoCommand& command) {
-    if (!trace_.active()) return;
-    scenario::TCommandCtrl& commands = form_->Access().Commands();
-    std::string line = std::to_string(platform::TickCount()) + " ";
-    line += platform::Cp932ToUtf8(commands.BookName() + "/" + commands.PageName());
-    line += "#" + std::to_string(index) + " ";
-    line += platform::Cp932ToUtf8(scenario::Trim(command.Line));
-    trace_.Line(line);
+    if (trace_.active()) trace_.Line(TraceLine(*form_, index, command));
 }
 
 void HeadlessRun::BetweenSteps() {
