@@ -54,9 +54,10 @@ fuzz: $(FUZZ_DIR)/build.ninja
 deps:
 	@if [ "$$(id -u)" -eq 0 ]; then scripts/install-deps.sh; fi
 
-# Until the game window exists the demo plays headless, printing each command.
+# Until the game window exists the demo plays headless through its playthrough
+# script, printing each command and leaving a screenshot of the last scene.
 run: deps build
-	$(BUILD_DIR)/orvanta3 --headless --trace - $(BUILD_DIR)/demo.vp3
+	$(BUILD_DIR)/orvanta3 --headless --trace - --input data/demo/playthrough.txt --screenshot $(BUILD_DIR)/demo-end.png $(BUILD_DIR)/demo.vp3
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
