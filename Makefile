@@ -1,5 +1,5 @@
 # Thin wrapper around CMake + Ninja.
-#   make run      build and play the bundled game
+#   make run      build and play the bundled game (in a window when there is a display)
 #   make test     build and run every test (SANITIZE=1: AddressSanitizer + UBSan build)
 #   make bench    build and run the benchmarks (Release)
 #   make fuzz     build the libFuzzer targets with clang and run each for FUZZ_SECONDS
@@ -56,8 +56,15 @@ deps:
 
 # Until the game window exists the demo plays headless through its playthrough
 # script, printing each command and leaving a screenshot of the last scene.
+# A window when there is a display; else headless, leaving the last scene as a picture.
 run: deps build
-	$(BUILD_DIR)/orvanta3 --headless --trace - --input data/demo/playthrough.txt --screenshot $(BUILD_DIR)/demo-end.png $(BUILD_DIR)/demo.vp3
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD_DIR)/orvanta3 $(BUILD_DIR)/demo.vp3; \
+	else \
+	  $(BUILD_DIR)/orvanta3 --headless --trace - --input data/demo/playthrough.txt \
+	    --screenshot $(BUILD_DIR)/demo-end.png $(BUILD_DIR)/demo.vp3 && \
+	  echo "No display: played headless; the last scene is in $(BUILD_DIR)/demo-end.png"; \
+	fi
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
