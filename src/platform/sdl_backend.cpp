@@ -86,8 +86,11 @@ public:
                 return std::nullopt;
             case SDL_WINDOWEVENT_MOVED:
                 // Our own moves come back from the system later; only a
-                // position we did not set is news.
+                // position we did not set is news. Fullscreen is no place
+                // to remember or to follow.
                 if (event.data1 == Left() && event.data2 == Top()) return std::nullopt;
+                if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP)
+                    return std::nullopt;
                 return WindowEvent{WindowEvent::Kind::Moved, MouseButton::Left, event.data1,
                                    event.data2};
             case SDL_WINDOWEVENT_CLOSE:
