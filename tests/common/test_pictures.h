@@ -12,14 +12,32 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "graphics/Dyna_lst.h"
 #include "graphics/Las_grf.h"
 #include "graphics/Png_write.h"
 #include "platform/canvas.h"
 
 namespace testkit {
+
+// An image dynamic layer at (left, top) showing `picture` cut into frames x
+// rows cells.
+inline std::unique_ptr<graphics::TDynamicLayerList> ImageItem(const graphics::TLasGraphic& picture,
+                                                              int32_t left, int32_t top,
+                                                              int32_t frames = 1,
+                                                              int32_t rows = 1) {
+    auto item = std::make_unique<graphics::TDynamicLayerList>();
+    item->ImageFileName = "button.png";
+    item->FrameCount = frames;
+    item->RowCount = rows;
+    item->Left = left;
+    item->Top = top;
+    EXPECT_TRUE(item->SetupPicture(&picture));
+    return item;
+}
 
 // An opaque width x height picture whose pixel (x, y) is colour(x, y).
 inline graphics::TLasGraphic Painted(int32_t width, int32_t height,

@@ -20,6 +20,7 @@ using graphics::TDynamicLayerList;
 using graphics::TJumpMode;
 using graphics::TLasGraphic;
 using graphics::TransparencyMode;
+using testkit::ImageItem;
 using testkit::Painted;
 using testkit::PixelsOf;
 using Item = graphics::TDynamicLayerList;
@@ -45,18 +46,6 @@ TLasGraphic Background(int32_t width, int32_t height) {
     return Painted(width, height, [](int32_t x, int32_t y) {
         return (x / 4 + y / 4) % 2 ? 0x406080u : 0xC0B0A0u;
     });
-}
-
-std::unique_ptr<Item> ImageItem(const TLasGraphic& picture, int32_t frames, int32_t rows,
-                                int32_t left, int32_t top) {
-    auto item = std::make_unique<Item>();
-    item->ImageFileName = "button.png";
-    item->FrameCount = frames;
-    item->RowCount = rows;
-    item->Left = left;
-    item->Top = top;
-    EXPECT_TRUE(item->SetupPicture(&picture));
-    return item;
 }
 
 std::unique_ptr<Item> ClickArea(int32_t left, int32_t top, int32_t width, int32_t height,
@@ -179,7 +168,7 @@ TEST(DynamicLayerItem, FrameAndStateChooseTheCell) {
     };
     const TLasGraphic background = Background(200, 120);
     for (const Case& c : cases) {
-        auto item = ImageItem(Cells(300, 150, 3, 3), 3, 3, 20, 30);
+        auto item = ImageItem(Cells(300, 150, 3, 3), 20, 30, 3, 3);
         item->RowDisabled = 2;
         item->RowEnabled = 0;
         item->RowActive = 1;
@@ -200,7 +189,7 @@ TEST(DynamicLayerItem, FrameAndStateChooseTheCell) {
     // shows the cell at (0, 50).
     const TLasGraphic picture =
         Painted(300, 100, [](int32_t x, int32_t y) { return uint32_t(x) << 8 | uint32_t(y); });
-    auto button = ImageItem(picture, 3, 2, 0, 0);
+    auto button = ImageItem(picture, 0, 0, 3, 2);
     button->RowActive = 1;
     button->State = kActive;
     TLasGraphic drawn = Background(100, 50);
@@ -235,7 +224,7 @@ TEST(DynamicLayerItem, AbsurdAreasAndRowsDrawOnlyWhereTheyMeetThePicture) {
     };
     const TLasGraphic background = Background(160, 100);
     for (const Case& c : cases) {
-        auto item = ImageItem(Cells(300, 100, 3, 2), 3, 2, 10, 20);
+        auto item = ImageItem(Cells(300, 100, 3, 2), 10, 20, 3, 2);
         item->Frame = 1;
         c.change(*item);
         TLasGraphic expected = DrawnNaively(*item, background);
@@ -250,18 +239,18 @@ TEST(DynamicLayerList, ClippedDrawingChangesOnlyTheClip) {
     const TLasGraphic background = Background(120, 90);
     TDynamicLayer layers;
     // Overlapping items of every kind of picture: opaque, keyed, alpha.
-    layers.Add(ImageItem(Cells(80, 60, 2, 1), 2, 1, -10, 5));
+    layers.Add(ImageItem(Cells(80, 60, 2, 1), -10, 5, 2, 1));
     TLasGraphic keyed = Painted(60, 60, [](int32_t x, int32_t y) {
         return (x - 30) * (x - 30) + (y - 30) * (y - 30) < 600 ? 0xE02020u : 0xFFFFFFu;
     });
     keyed.ApplyColourKey();
-    layers.Add(ImageItem(keyed, 1, 1, 20, 20));
+    layers.Add(ImageItem(keyed, 20, 20, 1, 1));
     TLasGraphic alpha = Painted(70, 40, [](int32_t x, int32_t) { return 0x10E040u + x; });
     alpha.SetTransparencyMode(TransparencyMode::Alpha);
     for (int32_t y = 0; y < 40; ++y) {
         for (int32_t x = 0; x < 70; ++x) alpha.MaskRow(y)[x] = uint8_t(x * 3 + y);
     }
-    layers.Add(ImageItem(alpha, 1, 1, 60, 50));
+    layers.Add(ImageItem(alpha, 60, 50, 1, 1));
     TLasGraphic full;
     full.Assign(background);
     layers.DrawAll(full);
@@ -477,9 +466,9 @@ TEST(DynamicLayerList, LoopingItemsAnimate) {
 
     // A two-frame marker blinks beside a still button.
     TDynamicLayer layers;
-    Item& marker = Added(layers, ImageItem(Cells(20, 10, 2, 1), 2, 1, 0, 0));
+    Item& marker = Added(layers, ImageItem(Cells(20, 10, 2, 1), 0, 0, 2, 1));
     marker.AnimationMode = Item::kAnimationLoop;
-    Item& button = Added(layers, ImageItem(Cells(20, 10, 2, 1), 2, 1, 30, 0));
+    Item& button = Added(layers, ImageItem(Cells(20, 10, 2, 1), 30, 0, 2, 1));
     std::vector<int32_t> frames;
     for (int i = 0; i < 4; ++i) {
         EXPECT_TRUE(layers.AnimateStep());

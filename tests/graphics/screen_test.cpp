@@ -16,6 +16,7 @@ using graphics::TLasGraphic;
 using graphics::TLasLayer;
 using graphics::TLasScreen;
 using graphics::TransparencyMode;
+using testkit::ImageItem;
 using testkit::Painted;
 using testkit::PixelsOf;
 
@@ -33,19 +34,6 @@ TLasLayer& ShowPicture(TLasScreen& screen, TLasLayer& below, const TLasGraphic& 
     layer.SetExtent(width, height);
     layer.SetVisible(true);
     return layer;
-}
-
-// An image button at (left, top), cut into frames x rows cells.
-std::unique_ptr<TDynamicLayerList> Button(const TLasGraphic& picture, int32_t left, int32_t top,
-                                          int32_t frames = 1, int32_t rows = 1) {
-    auto item = std::make_unique<TDynamicLayerList>();
-    item->ImageFileName = "button.png";
-    item->FrameCount = frames;
-    item->RowCount = rows;
-    item->Left = left;
-    item->Top = top;
-    EXPECT_TRUE(item->SetupPicture(&picture));
-    return item;
 }
 
 }  // namespace
@@ -97,7 +85,8 @@ TEST(LasScreen, LayersAreStackedInAllModes) {
 TEST(LasScreen, DisplayIsCompositionWithDynamicLayers) {
     TLasScreen screen(kWidth, kHeight);
     screen.BaseLayer().Picture().FillRect(0, 0, kWidth, kHeight, 0x000080);
-    screen.DynamicLayers().Add(Button(Painted(8, 8, [](int32_t, int32_t) { return 0xFFu; }), 4, 4));
+    screen.DynamicLayers().Add(
+        ImageItem(Painted(8, 8, [](int32_t, int32_t) { return 0xFFu; }), 4, 4));
     screen.Refresh();
     TLasGraphic glyph;
     screen.DrawIntoComposition(glyph, 30, 30, 4, 4, 0, 0);
@@ -136,7 +125,7 @@ TEST(LasScreen, PartialUpdatesMatchFullOnes) {
         }));
         // Overlapping buttons: opaque two-frame, keyed, and translucent.
         TDynamicLayer& items = screen.DynamicLayers();
-        auto blinking = Button(
+        auto blinking = ImageItem(
             Painted(40, 20, [](int32_t x, int32_t) { return x < 20 ? 0x102030u : 0xA0B0C0u; }), 5,
             5, 2);
         blinking->AnimationMode = TDynamicLayerList::kAnimationLoop;
@@ -145,13 +134,13 @@ TEST(LasScreen, PartialUpdatesMatchFullOnes) {
             return (x - 15) * (x - 15) + (y - 10) * (y - 10) < 80 ? 0xFFFFFFu : 0xE03030u;
         });
         ring.ApplyColourKey();
-        auto lit = Button(ring, 15, 10, 1, 2);
+        auto lit = ImageItem(ring, 15, 10, 1, 2);
         lit->RowActive = 1;
         lit->ClickableMode = graphics::TClickableMode::All;
         items.Add(std::move(lit));
         TLasGraphic glass = Painted(30, 30, [](int32_t, int32_t) { return 0x40FF40u; });
         glass.MakeTranslucent();
-        items.Add(Button(glass, 25, 18));
+        items.Add(ImageItem(glass, 25, 18));
         screen.Refresh();
         screen.Present();
         const std::vector<uint32_t> before = PixelsOf(screen.Display());
