@@ -1,6 +1,7 @@
 #include "platform/encoding.h"
 
 #include <iconv.h>
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/cp932.h"
@@ -115,6 +116,17 @@ std::string Utf8ToCp932(std::string_view utf8) {
         out += '?';
         utf8.remove_prefix(Utf8CharLength(utf8));
     }
+    return out;
+}
+
+std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8) {
+    Converter& converter = ToCp932();
+    // Without iconv only ASCII converts as itself.
+    bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                             [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!converter.Usable() && !ascii) return std::nullopt;
+    std::string out;
+    if (converter.Convert(utf8, out) != utf8.size()) return std::nullopt;
     return out;
 }
 

@@ -2,6 +2,7 @@
 // everywhere else; only captions, dialogs, fonts, file names and logs need UTF-8.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,5 +19,9 @@ std::string Cp932ToUtf8(std::string_view cp932);
 
 // Characters CP932 cannot represent become "?"; invalid UTF-8 too.
 std::string Utf8ToCp932(std::string_view utf8);
+
+// The same, but nothing when a character has no CP932 form or the UTF-8 is
+// broken: for text the user enters, which must not change on the way in.
+std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8);
 
 }  // namespace platform
