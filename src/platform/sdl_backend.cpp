@@ -11,7 +11,9 @@
 #include <optional>
 #include <vector>
 
+#include "platform/dialog_view.h"
 #include "platform/encoding.h"
+#include "platform/fonts.h"
 #include "platform/headless.h"
 
 namespace platform {
@@ -71,8 +73,11 @@ public:
 
     // The pointer at window point (x, y) in client pixels; nothing over the
     // black bars around the picture.
+    // A dialog, drawn 1:1 and holding the mouse while a button is down, hears
+    // of its pointer outside too.
     std::optional<std::pair<int32_t, int32_t>> ClientPoint(int32_t x, int32_t y) const {
-        if (x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight()) return std::nullopt;
+        const bool outside = x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight();
+        if (outside && !Style().dialog) return std::nullopt;
         return std::pair{x, y};
     }
 
@@ -256,7 +261,9 @@ private:
             case SDL_KEYDOWN:
             case SDL_TEXTINPUT:
             case SDL_TEXTEDITING:
+            case SDL_TEXTEDITING_EXT:
                 Keyboard(event);
+                if (event.type == SDL_TEXTEDITING_EXT) SDL_free(event.editExt.text);
                 break;
             case SDL_QUIT:
                 // Interrupted from outside (Ctrl+C, the session ending): as if
@@ -290,12 +297,23 @@ private:
         }
     }
 
+    static Uint32 KeyboardWindow(const SDL_Event& event) {
+        switch (event.type) {
+            case SDL_KEYDOWN:
+                return event.key.windowID;
+            case SDL_TEXTINPUT:
+                return event.text.windowID;
+            case SDL_TEXTEDITING:
+                return event.edit.windowID;
+            default:
+                return event.editExt.windowID;
+        }
+    }
+
     // Dialogs take keys and text; the game's own windows only the keys that
     // manage the window: F11 or Alt+Enter for fullscreen.
     void Keyboard(const SDL_Event& event) {
-        const Uint32 windowId = event.type == SDL_KEYDOWN     ? event.key.windowID
-                                : event.type == SDL_TEXTINPUT ? event.text.windowID
-                                                              : event.edit.windowID;
+        const Uint32 windowId = KeyboardWindow(event);
         SdlWindow* window = windows_.FindSdl(windowId);
         if (!window) return;
         if (window->Style().dialog) {
@@ -322,6 +340,91 @@ private:
     SdlWindows& windows_;
     Uint32 wakeEvent_;
 };
+
+// A dialog window's pointer goes to its view; its close button answers as
+// Escape would.
+class DialogSink final : public WindowSink {
+public:
+    explicit DialogSink(DialogView& view) : view_(view) {}
+    void MouseDown(MouseButton button, int32_t x, int32_t y) override {
+        if (button != MouseButton::Left) return;
+        // A button let go outside the window is let go all the same.
+        SDL_CaptureMouse(SDL_TRUE);
+        view_.PointerDown(x, y);
+    }
+    void MouseMove(int32_t x, int32_t y) override { view_.PointerMove(x, y); }
+    void MouseUp(MouseButton button, int32_t x, int32_t y) override {
+        if (button != MouseButton::Left) return;
+        SDL_CaptureMouse(SDL_FALSE);
+        view_.PointerUp(x, y);
+    }
+    void CloseRequested() override { view_.Key(DialogKey::Escape); }
+
+private:
+    DialogView& view_;
+};
+
+std::optional<DialogKey> DialogKeyOf(const SDL_Keysym& key) {
+    const bool shift = key.mod & KMOD_SHIFT;
+    const bool control = key.mod & KMOD_CTRL;
+    switch (key.sym) {
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            return DialogKey::Enter;
+        case SDLK_ESCAPE:
+            return DialogKey::Escape;
+        case SDLK_TAB:
+            return shift ? DialogKey::BackTab : DialogKey::Tab;
+        case SDLK_LEFT:
+            return DialogKey::Left;
+        case SDLK_RIGHT:
+            return DialogKey::Right;
+        case SDLK_UP:
+            return DialogKey::Up;
+        case SDLK_DOWN:
+            return DialogKey::Down;
+        case SDLK_HOME:
+            return DialogKey::Home;
+        case SDLK_END:
+            return DialogKey::End;
+        case SDLK_BACKSPACE:
+            return DialogKey::Backspace;
+        case SDLK_DELETE:
+            return DialogKey::Delete;
+        case SDLK_v:
+            return control ? std::optional(DialogKey::Paste) : std::nullopt;
+        case SDLK_INSERT:
+            return shift ? std::optional(DialogKey::Paste) : std::nullopt;
+        default:
+            return std::nullopt;
+    }
+}
+
+void HandOver(DialogView& view, const SDL_Event& event) {
+    switch (event.type) {
+        case SDL_KEYDOWN:
+            if (auto key = DialogKeyOf(event.key.keysym)) view.Key(*key);
+            break;
+        case SDL_TEXTINPUT:
+            view.Text(event.text.text);
+            break;
+        case SDL_TEXTEDITING:
+            view.Composition(event.edit.text, event.edit.start);
+            break;
+        case SDL_TEXTEDITING_EXT:
+            view.Composition(event.editExt.text ? event.editExt.text : "", event.editExt.start);
+            break;
+        default:
+            break;
+    }
+}
+
+std::string ClipboardText() {
+    char* text = SDL_GetClipboardText();
+    std::string result = text ? text : "";
+    SDL_free(text);
+    return result;
+}
 
 // SDL's own message box: only where no font can be found to draw ours.
 MessageAnswer SystemMessageBox(SDL_Window* parent, const std::string& title, MessageKind kind,
@@ -364,19 +467,84 @@ public:
     SdlDialogs(SdlEvents& events, SdlWindows& windows) : events_(events), windows_(windows) {}
 
     MessageAnswer Show(MessageKind kind, MessageButtons buttons, std::string_view text) override {
-        return SystemMessageBox(nullptr, Title(), kind, buttons, text);
+        if (!HaveFont()) {
+            return SystemMessageBox(MainHandle(), Cp932ToUtf8(Title()), kind, buttons, text);
+        }
+        MessageBoxView view(kind, buttons, text);
+        Run(view, Title());
+        return view.Answer();
     }
 
-    std::optional<std::string> AskText(std::string_view, std::string_view,
-                                       std::string_view) override {
-        return std::nullopt;
+    std::optional<std::string> AskText(std::string_view caption, std::string_view prompt,
+                                       std::string_view defaultText) override {
+        // Without a font there is no box to type into: as if cancelled.
+        if (!HaveFont()) return std::nullopt;
+        InputBoxView view(prompt, defaultText, ClipboardText);
+        Run(view, caption);
+        return view.Result();
     }
 
 private:
+    static bool HaveFont() { return !FontFamilyFor(kDefaultFaceName).empty(); }
+
     // Boxes carry the game's title, as the main window does.
     std::string Title() const {
         Window* main = events_.MainWindow();
-        return main ? Cp932ToUtf8(main->Caption()) : std::string();
+        return main ? main->Caption() : std::string();
+    }
+
+    SDL_Window* MainHandle() const {
+        auto* main = static_cast<SdlWindow*>(events_.MainWindow());
+        return main ? main->Handle() : nullptr;
+    }
+
+    // Shows the view in a modal window over the main window until it is
+    // answered; the game's windows go on redrawing meanwhile.
+    void Run(DialogView& view, std::string_view caption) {
+        DialogSink sink(view);
+        std::unique_ptr<Window> window =
+            windows_.Create(sink, {.alwaysOnTop = true, .dialog = true});
+        auto& dialog = static_cast<SdlWindow&>(*window);
+        dialog.onKeyboard = [&view](const SDL_Event& event) { HandOver(view, event); };
+        window->SetCaption(caption);
+        window->SetClientSize(view.Width(), view.Height());
+        PlaceOverMain(*window);
+        if (SDL_Window* main = MainHandle()) SDL_SetWindowModalFor(dialog.Handle(), main);
+        window->SetVisible(true);
+        SDL_RaiseWindow(dialog.Handle());
+        while (!view.Done() && !events_.Terminated()) {
+            if (view.Changed()) {
+                window->Upload(view.Pixels().data(), view.Width(), view.Height(), view.Width(), 0,
+                               0);
+            }
+            FollowTextInput(view);
+            events_.Wait();
+            events_.ProcessMessages();
+        }
+        SDL_StopTextInput();
+    }
+
+    void PlaceOverMain(Window& window) const {
+        int left = 0, top = 0, width = 0, height = 0;
+        if (SDL_Window* main = MainHandle()) {
+            SDL_GetWindowPosition(main, &left, &top);
+            SDL_GetWindowSize(main, &width, &height);
+        }
+        window.Move(left + (width - window.ClientWidth()) / 2,
+                    top + (height - window.ClientHeight()) / 2);
+    }
+
+    // Typing goes to the box only while its text field has the focus; an
+    // input method shows its candidates at the caret.
+    static void FollowTextInput(const DialogView& view) {
+        if (!view.WantsText()) {
+            if (SDL_IsTextInputActive()) SDL_StopTextInput();
+            return;
+        }
+        const DialogView::Rect caret = view.CaretRect();
+        SDL_Rect area{caret.x, caret.y, caret.width, caret.height};
+        SDL_SetTextInputRect(&area);
+        if (!SDL_IsTextInputActive()) SDL_StartTextInput();
     }
 
     SdlEvents& events_;
@@ -419,6 +587,8 @@ std::unique_ptr<Backend> OpenSdlBackend(const SdlSettings& settings, std::string
     // them without OpenGL saves the 70 MB a GL driver takes, and stays sharp
     // where it matters. SDL_RENDER_DRIVER in the environment still wins.
     SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    // Whole compositions, not their first 32 bytes, for the input box.
+    SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         problem = std::string("cannot open the display: ") + SDL_GetError();
