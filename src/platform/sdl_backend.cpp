@@ -81,6 +81,16 @@ public:
         return std::pair{x, y};
     }
 
+    // Whether window point (x, y), before SDL maps it to client pixels, lies
+    // on the picture. The mapped point cannot tell: SDL truncates toward
+    // zero, so the last pixels of the bar left of or above the picture map
+    // to column or row 0.
+    bool OnPicture(int32_t x, int32_t y) const {
+        float clientX, clientY;
+        SDL_RenderWindowToLogical(renderer_, x, y, &clientX, &clientY);
+        return clientX >= 0 && clientY >= 0 && clientX < ClientWidth() && clientY < ClientHeight();
+    }
+
     // The window's own events: exposure, size, moves and the close button.
     std::optional<WindowEvent> Translate(const SDL_WindowEvent& event) {
         switch (event.event) {
@@ -203,6 +213,25 @@ public:
 private:
     int scale_;
 };
+
+// Runs before the renderers see an event: pointer events over the black bars
+// never reach the game. Dialogs have no bars, and hear of their pointer
+// outside while they hold the mouse.
+int DropPointerOverBars(void*, SDL_Event* event) {
+    Uint32 windowId;
+    int32_t x, y;
+    if (event->type == SDL_MOUSEMOTION) {
+        windowId = event->motion.windowID, x = event->motion.x, y = event->motion.y;
+    } else if (event->type == SDL_MOUSEBUTTONDOWN || event->type == SDL_MOUSEBUTTONUP) {
+        windowId = event->button.windowID, x = event->button.x, y = event->button.y;
+    } else {
+        return 1;
+    }
+    SDL_Window* handle = SDL_GetWindowFromID(windowId);
+    auto* window =
+        handle ? static_cast<SdlWindow*>(SDL_GetWindowData(handle, kWindowKey)) : nullptr;
+    return !window || window->Style().dialog || window->OnPicture(x, y);
+}
 
 class SdlEvents final : public EventManager {
 public:
@@ -594,6 +623,7 @@ std::unique_ptr<Backend> OpenSdlBackend(const SdlSettings& settings, std::string
         problem = std::string("cannot open the display: ") + SDL_GetError();
         return nullptr;
     }
+    SDL_SetEventFilter(DropPointerOverBars, nullptr);
     return std::make_unique<SdlBackend>(settings);
 }
 
