@@ -10,6 +10,8 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev
   libfontconfig-dev fonts-ipafont-gothic
   xvfb xauth clang
+  # the window tests and measurements: X input, Xlib, the measuring script
+  xdotool libx11-dev python3
 )
 
 missing=()

@@ -1,0 +1,390 @@
+// The player in real windows on a private X server, driven as a user would:
+// what the windows show against the headless runner's screenshots of the
+// same moment, clicks against headless traces, window moves, resizing, the
+// close button and the settings it leaves behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "shell/play.h"
+#include "window/x_session.h"
+
+using namespace testkit;
+
+namespace {
+
+constexpr int32_t kWidth = 160;
+constexpr int32_t kHeight = 120;
+// The choices' rows: two items of 21-pixel lines from the top of their area.
+constexpr int32_t kChoiceTop = 10;
+constexpr int32_t kFirstChoiceY = kChoiceTop + 10;
+constexpr int32_t kSecondChoiceY = kChoiceTop + 31;
+
+// "TICK BOOK/PAGE#INDEX COMMAND" without the tick: windowed ticks are real time.
+Lines WithoutTicks(const Lines& trace) {
+    Lines commands;
+    for (const std::string& line : trace) commands.push_back(line.substr(line.find(' ') + 1));
+    return commands;
+}
+
+// "" when the window shows `picture` enlarged `scale` times at (left, top)
+// with black around it; else where it first differs.
+std::string Difference(const Screenshot& shot, const graphics::TLasGraphic& picture, int32_t scale,
+                       int32_t left, int32_t top, int32_t width, int32_t height) {
+    if (shot.width != width || shot.height != height) {
+        return "the window is " + std::to_string(shot.width) + "x" + std::to_string(shot.height) +
+               ", not " + std::to_string(width) + "x" + std::to_string(height);
+    }
+    for (int32_t y = 0; y < height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const int32_t gx = (x - left) / scale, gy = (y - top) / scale;
+            const bool inside =
+                x >= left && y >= top && gx < picture.Width() && gy < picture.Height();
+            const uint32_t expected = inside ? picture.Row(gy)[gx] & 0xFFFFFF : 0;
+            if (shot.At(x, y) != expected) {
+                char text[120];
+                std::snprintf(text, sizeof text, "window pixel (%d, %d) is %06X, not %06X", x, y,
+                              shot.At(x, y), expected);
+                return text;
+            }
+        }
+    }
+    return "";
+}
+
+class Windowed : public PlayTest {
+protected:
+    static void SetUpTestSuite() { x_ = new XSession; }
+    static void TearDownTestSuite() {
+        delete x_;
+        x_ = nullptr;
+    }
+
+    void SetUp() override {
+        PlayTest::SetUp();
+        ASSERT_TRUE(x_->Ready()) << "Xvfb did not start; scripts/install-deps.sh installs it";
+    }
+
+    // A button strip and a background of squares, so that any shift, scaling
+    // or colour error shows.
+    std::vector<PackageEntry> Pictures() const {
+        auto background = Painted(kWidth, kHeight, [](int32_t x, int32_t y) {
+            return uint32_t(0x203040 + (x / 10 + y / 10) % 2 * 0x402010 + x % 3 * 0x10);
+        });
+        auto character = Painted(40, 60, [](int32_t x, int32_t y) { return 0xC08060u + x + y; });
+        return {{"bg.png", PngBytes(background)}, {"person.png", PngBytes(character)}};
+    }
+
+    static std::string Velto(const std::string& more = "") {
+        return "Title=窓\nImageWidth=" + std::to_string(kWidth) +
+               "\nImageHeight=" + std::to_string(kHeight) + "\n" + more;
+    }
+
+    // The headless runner's trace of the game with this input script.
+    Lines Headless(const std::string& game, const std::string& input) {
+        Child run({ORVANTA3, "--headless", "--library", Path("veltort3.vlb"), "--seed", "1",
+                   "--input", Write("input.txt", input), "--trace", Path("headless.txt"), game},
+                  Environment({}), Path("headless-output.txt"));
+        EXPECT_EQ(run.Exit(30), std::optional<int>(0)) << Read("headless-output.txt");
+        return WithoutTicks(SplitLines(Read("headless.txt")));
+    }
+
+    // The player in a window, writing its trace.
+    Child StartPlayer(const std::string& game, std::vector<std::string> options = {}) {
+        std::vector<std::string> args = {ORVANTA3, "--library", Path("veltort3.vlb"), "--seed",
+                                         "1",      "--trace",   Path("trace.txt")};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(game);
+        Write("trace.txt", "");
+        return Child(args, x_->ChildEnvironment(), Path("output.txt"));
+    }
+
+    Lines Trace() const { return WithoutTicks(SplitLines(Read("trace.txt"))); }
+
+    // Waits until the windowed trace has reached `line`: the command has run
+    // once the player waits after it.
+    void ReachTrace(const std::string& line) {
+        ASSERT_TRUE(WaitUntil([&] {
+            Lines trace = Trace();
+            return std::find(trace.begin(), trace.end(), line) != trace.end();
+        })) << "never ran "
+            << line << "; ran:\n"
+            << Read("trace.txt") << Read("output.txt");
+    }
+
+    // The main window once it shows: the player's window with the game's title.
+    XWindowInfo MainWindow(Child& player) {
+        XWindowInfo main;
+        EXPECT_TRUE(WaitUntil([&] {
+            for (const XWindowInfo& window : x_->WindowsOf(player.Pid())) {
+                if (window.viewable && window.name == "窓") main = window;
+            }
+            return main.id != 0;
+        })) << "no main window; "
+            << Read("output.txt");
+        return main;
+    }
+
+    // The tool window of this client size, once it shows.
+    XWindowInfo ToolWindow(Child& player, int32_t width, int32_t height) {
+        XWindowInfo tool;
+        EXPECT_TRUE(WaitUntil([&] {
+            for (const XWindowInfo& window : x_->WindowsOf(player.Pid())) {
+                if (window.viewable && window.width == width && window.height == height) {
+                    tool = window;
+                }
+            }
+            return tool.id != 0;
+        })) << "no tool window of "
+            << width << "x" << height;
+        return tool;
+    }
+
+    // Waits until `window` stands at (left, top).
+    void ExpectAt(::Window window, int32_t left, int32_t top) {
+        std::optional<XWindowInfo> info;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                info = x_->Info(window);
+                return info && info->left == left && info->top == top;
+            },
+            5))
+            << "expected at " << left << "," << top << ", stands at "
+            << (info ? std::to_string(info->left) + "," + std::to_string(info->top) : "?");
+    }
+
+    // Waits until the window shows the headless screenshot `png`, enlarged
+    // `scale` times at (left, top) of a window of width x height.
+    void ExpectShows(::Window window, const std::string& png, int32_t scale, int32_t left = 0,
+                     int32_t top = 0, int32_t width = 0, int32_t height = 0) {
+        graphics::TLasGraphic picture;
+        ASSERT_TRUE(picture.LoadPngFile(Path(png))) << png;
+        if (!width) width = picture.Width() * scale;
+        if (!height) height = picture.Height() * scale;
+        std::string difference;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                difference = Difference(x_->Shot(window), picture, scale, left, top, width, height);
+                return difference.empty();
+            },
+            5))
+            << png << ": " << difference;
+    }
+
+    static XSession* x_;
+};
+
+XSession* Windowed::x_ = nullptr;
+
+// The scenario of the comparisons: pictures and a message, a click wait, a
+// choice, and a page for each answer.
+const char* const kPicturesMessageAndChoice = R"(<Page="p">
+GraphicDraw.FileName=bg.png
+@GraphicDraw
+GraphicDraw.FileName=person.png
+GraphicDraw.Area.Left=100
+GraphicDraw.Area.Top=50
+GraphicDraw.Layer=人物
+GraphicDraw.Layer.Move=1
+@GraphicDraw
+MessageDraw.Text=やあ、<clRed>世界
+MessageDraw.Area.Top=80
+MessageDraw.Area.Height=40
+@MessageDraw
+Wait.InputBreak=1
+@Wait
+Select.Text1=はい
+Select.Page1=yes
+Select.Text2=<clYellow>いいえ
+Select.Page2=no
+Select.Area.Left=10
+Select.Area.Top=10
+Select.Area.Width=80
+@Select
+<Page End>
+<Page="yes">
+@rem
+<Page End>
+<Page="no">
+@rem
+<Page End>
+)";
+
+const char* const kLayers =
+    "<Head End>\n<Head=\"LayerList\">\nLayerCount=2\nLayer.1.LayerName=人物\n";
+
+class WindowedAtScale : public Windowed, public ::testing::WithParamInterface<int32_t> {};
+
+}  // namespace
+
+// At scale 1 the window shows exactly the headless screenshot of the same
+// moment, at scale 2 each game pixel as a 2x2 block; a click ending the wait
+// and a click on a choice lead where they lead headless.
+TEST_P(WindowedAtScale, ShowsAndPlaysAsHeadless) {
+    const int32_t scale = GetParam();
+    std::string game = Game(kPicturesMessageAndChoice, Velto(kLayers), Pictures());
+    // The click's pause before the next command is a wait too: the script
+    // sleeps through it.
+    const Lines expected = Headless(
+        game, "shot " + Path("wait.png") + "\nclick 150 5\nsleep 1000\nmove 20 " +
+                  std::to_string(kSecondChoiceY) + "\nshot " + Path("choice.png") + "\nclick\n");
+    ASSERT_EQ(expected.back(), "b/no#0 @rem") << "the script chose the second item";
+
+    Child player = StartPlayer(game, {"--scale", std::to_string(scale)});
+    XWindowInfo main = MainWindow(player);
+    ASSERT_NE(main.id, 0u);
+    // Where a game pixel lies on the screen: the middle of its block.
+    auto screenX = [&](int32_t x) { return main.left + x * scale + scale / 2; };
+    auto screenY = [&](int32_t y) { return main.top + y * scale + scale / 2; };
+    ReachTrace("b/p#3 @Wait");
+    ExpectShows(main.id, "wait.png", scale);
+
+    ASSERT_TRUE(x_->ClickAt(screenX(150), screenY(5)));
+    ReachTrace("b/p#4 @Select");
+    ASSERT_TRUE(x_->PointAt(screenX(20), screenY(kSecondChoiceY)));
+    ExpectShows(main.id, "choice.png", scale);
+
+    ASSERT_TRUE(x_->ClickAt(screenX(20), screenY(kSecondChoiceY)));
+    EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
+    EXPECT_EQ(Trace(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scale, WindowedAtScale, ::testing::Values(1, 2),
+                         [](const auto& info) { return "x" + std::to_string(info.param); });
+
+// Resized to a shape of its own, the window letterboxes the game; clicks map
+// through the letterbox to game pixels, and a click on a black bar is no
+// click at all, not even beside the picture's edge.
+TEST_F(Windowed, ResizedWindowMapsClicksThroughTheLetterbox) {
+    // Items across the whole width: a click on a bar taken for one at the
+    // picture's edge would choose the first.
+    std::string game = Game(R"(<Page="p">
+GraphicDraw.FileName=bg.png
+@GraphicDraw
+Select.Text1=はい
+Select.Page1=yes
+Select.Text2=いいえ
+Select.Page2=no
+Select.Area.Left=0
+Select.Area.Top=10
+Select.Area.Width=160
+@Select
+<Page End>
+<Page="yes">
+@rem
+<Page End>
+<Page="no">
+@rem
+<Page End>
+)",
+                            Velto(), Pictures());
+    const Lines expected = Headless(
+        game, "shot " + Path("select.png") + "\nclick 80 " + std::to_string(kSecondChoiceY) + "\n");
+    ASSERT_EQ(expected.back(), "b/no#0 @rem");
+
+    // The pointer waits outside, where the window will not reach.
+    ASSERT_TRUE(x_->PointAt(1270, 1010));
+    Child player = StartPlayer(game);
+    XWindowInfo main = MainWindow(player);
+    ASSERT_NE(main.id, 0u);
+    ReachTrace("b/p#1 @Select");
+    // 1000 x 600 holds the 4:3 picture five times enlarged between bars of 100.
+    ASSERT_TRUE(x_->ResizeWindow(main.id, 1000, 600));
+    ExpectShows(main.id, "select.png", 5, 100, 0, 1000, 600);
+
+    for (int32_t barX : {50, 99, 900, 960}) {
+        ASSERT_TRUE(x_->ClickAt(main.left + barX, main.top + 5 * kFirstChoiceY));
+    }
+    ASSERT_TRUE(x_->ClickAt(main.left + 100 + 5 * 80 + 2, main.top + 5 * kSecondChoiceY + 2));
+    EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
+    EXPECT_EQ(Trace(), expected) << "the second item, chosen through the letterbox";
+}
+
+// Shown tool windows follow the main window; one the user dragged keeps
+// its new offset when the main window moves next.
+TEST_F(Windowed, ToolWindowsFollowTheMainWindow) {
+    std::string game = Game(R"(<Page="p">
+WindowShow.Window=1
+WindowShow.Show=1
+@WindowShow
+WindowShow.Window=2
+WindowShow.Show=1
+@WindowShow
+Wait.InputBreak=1
+@Wait
+<Page End>
+)",
+                            Velto("<Head End>\n<Head=\"MessageWindow\">\nImageWidth=100\n"
+                                  "ImageHeight=40\nRelativeToMainX=200\nRelativeToMainY=0\n"
+                                  "<Head End>\n<Head=\"SelectWindow\">\nImageWidth=60\n"
+                                  "ImageHeight=30\nRelativeToMainX=200\nRelativeToMainY=100\n"));
+    Write("game.cfg", "MainForm.Left=30\r\nMainForm.Top=40\r\n");
+    Child player = StartPlayer(game);
+    XWindowInfo main = MainWindow(player);
+    ASSERT_NE(main.id, 0u);
+    XWindowInfo message = ToolWindow(player, 100, 40);
+    XWindowInfo select = ToolWindow(player, 60, 30);
+    ASSERT_NE(message.id, 0u);
+    ASSERT_NE(select.id, 0u);
+    ExpectAt(main.id, 30, 40);
+    ExpectAt(message.id, 230, 40);
+    ExpectAt(select.id, 230, 140);
+
+    ASSERT_TRUE(x_->MoveWindow(main.id, 40, 40));
+    ExpectAt(message.id, 240, 40);
+    ExpectAt(select.id, 240, 140);
+
+    ASSERT_TRUE(x_->MoveWindow(message.id, 500, 300));
+    ExpectAt(message.id, 500, 300);
+    ASSERT_TRUE(x_->MoveWindow(main.id, 50, 60));
+    ExpectAt(message.id, 510, 320);
+    ExpectAt(select.id, 250, 160);
+
+    ASSERT_TRUE(x_->ClickAt(60, 70));
+    EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
+}
+
+// Closed with the close button or interrupted from outside, the player ends
+// with status 0 and keeps where the user left its window for the next start.
+TEST_F(Windowed, TheLastPositionIsKept) {
+    std::string game = Game("<Page=\"p\">\nWait.InputBreak=1\n@Wait\n<Page End>\n", Velto());
+    Write("game.cfg", "MainForm.Left=30\r\nMainForm.Top=40\r\n");
+    for (bool closeButton : {true, false}) {
+        SCOPED_TRACE(closeButton ? "close button" : "SIGTERM");
+        Child player = StartPlayer(game);
+        XWindowInfo main = MainWindow(player);
+        ASSERT_NE(main.id, 0u);
+        const int32_t left = closeButton ? 200 : 230, top = closeButton ? 150 : 170;
+        ExpectAt(main.id, closeButton ? 30 : 200, closeButton ? 40 : 150);
+        ReachTrace("b/p#0 @Wait");
+        ASSERT_TRUE(x_->MoveWindow(main.id, left, top));
+        ExpectAt(main.id, left, top);
+        if (closeButton) {
+            x_->Close(main.id);
+        } else {
+            player.Signal(SIGTERM);
+        }
+        EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
+        const std::string settings = Read("game.cfg");
+        EXPECT_NE(settings.find("MainForm.Left=" + std::to_string(left) + "\r\n"),
+                  std::string::npos)
+            << settings;
+        EXPECT_NE(settings.find("MainForm.Top=" + std::to_string(top) + "\r\n"), std::string::npos)
+            << settings;
+    }
+}
+
+// Without a display the player says in one line how to play without one.
+TEST_F(Windowed, WithoutADisplayItPointsToHeadless) {
+    std::string game = Game("<Page=\"p\">\n@rem\n<Page End>\n", Velto());
+    Child player({ORVANTA3, "--library", Path("veltort3.vlb"), game},
+                 Environment({"DISPLAY", "WAYLAND_DISPLAY"}), Path("output.txt"));
+    EXPECT_EQ(player.Exit(), std::optional<int>(2));
+    const Lines output = SplitLines(Read("output.txt"));
+    ASSERT_EQ(output.size(), 1u) << Read("output.txt");
+    EXPECT_NE(output[0].find("--headless"), std::string::npos) << output[0];
+}
+
+// Message boxes and the text-input box, drawn by the player in its own modal
+// windows, are tested here next: what they show, their keys and buttons, and
+// that the game's windows take no clicks while one is open.
