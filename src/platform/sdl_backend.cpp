@@ -553,14 +553,23 @@ private:
         SDL_StopTextInput();
     }
 
+    // Centred over the main window, but wholly on its display, so that no
+    // button is out of reach.
     void PlaceOverMain(Window& window) const {
         int left = 0, top = 0, width = 0, height = 0;
+        SDL_Rect usable{0, 0, window.ClientWidth(), window.ClientHeight()};
         if (SDL_Window* main = MainHandle()) {
             SDL_GetWindowPosition(main, &left, &top);
             SDL_GetWindowSize(main, &width, &height);
+            SDL_GetDisplayUsableBounds(std::max(SDL_GetWindowDisplayIndex(main), 0), &usable);
         }
-        window.Move(left + (width - window.ClientWidth()) / 2,
-                    top + (height - window.ClientHeight()) / 2);
+        const auto within = [](int position, int size, int from, int extent) {
+            return std::max(from, std::min(position, from + extent - size));
+        };
+        window.Move(within(left + (width - window.ClientWidth()) / 2, window.ClientWidth(),
+                           usable.x, usable.w),
+                    within(top + (height - window.ClientHeight()) / 2, window.ClientHeight(),
+                           usable.y, usable.h));
     }
 
     // Typing goes to the box only while its text field has the focus; an

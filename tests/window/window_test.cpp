@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "platform/dialog_view.h"
 #include "shell/play.h"
 #include "window/x_session.h"
 
@@ -385,6 +386,91 @@ TEST_F(Windowed, WithoutADisplayItPointsToHeadless) {
     EXPECT_NE(output[0].find("--headless"), std::string::npos) << output[0];
 }
 
-// Message boxes and the text-input box, drawn by the player in its own modal
-// windows, are tested here next: what they show, their keys and buttons, and
-// that the game's windows take no clicks while one is open.
+// The dialog window the player opened over the main window, once it shows.
+XWindowInfo Dialog(XSession& x, Child& player, const XWindowInfo& main) {
+    XWindowInfo dialog;
+    EXPECT_TRUE(WaitUntil([&] {
+        for (const XWindowInfo& window : x.WindowsOf(player.Pid())) {
+            if (window.viewable && window.id != main.id) dialog = window;
+        }
+        return dialog.id != 0;
+    })) << "no dialog";
+    return dialog;
+}
+
+// Message boxes drawn by the player: what the font engine draws for their
+// text, Enter for the default (first) button and Escape for the harmless one.
+TEST_F(Windowed, MessageBoxesShowTheirTextAndTakeKeys) {
+    std::string game = Game(R"(<Page="p">
+System.Command=不明
+@System
+GraphicDraw.FileName=missing.png
+@GraphicDraw
+@rem
+<Page End>
+)",
+                            Velto(), Pictures());
+    for (const char* abortKey : {"Escape", "Return"}) {
+        Child player = StartPlayer(game);
+        const XWindowInfo main = MainWindow(player);
+        XWindowInfo box = Dialog(*x_, player, main);
+        platform::MessageBoxView expected(
+            platform::MessageKind::Plain, platform::MessageButtons::Ok,
+            Cp932("debug: error report:\n不明なシステムコマンド「不明」が発行されました"));
+        std::string difference;
+        const std::vector<uint32_t>& pixels = expected.Pixels();
+        const auto picture =
+            Painted(expected.Width(), expected.Height(),
+                    [&](int32_t x, int32_t y) { return pixels[size_t(y) * expected.Width() + x]; });
+        EXPECT_TRUE(WaitUntil([&] {
+            difference =
+                Difference(x_->Shot(box.id), picture, 1, 0, 0, expected.Width(), expected.Height());
+            return difference.empty();
+        })) << difference;
+        EXPECT_EQ(box.name, "窓") << "boxes carry the game's title";
+
+        ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", "Return"}));
+        ReachTrace("b/p#1 @GraphicDraw");
+        box = Dialog(*x_, player, main);
+        ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", abortKey}));
+        if (std::string(abortKey) == "Escape") {
+            // Ignored, the failure is reported once more.
+            box = Dialog(*x_, player, main);
+            ASSERT_TRUE(
+                x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", "Return"}));
+            ReachTrace("b/p#2 @rem");
+            EXPECT_EQ(player.Exit(), std::optional<int>(0)) << "Ignore plays on to the end";
+        } else {
+            EXPECT_EQ(player.Exit(), std::optional<int>(1)) << "Abort quits";
+            EXPECT_EQ(Trace().back(), "b/p#1 @GraphicDraw");
+        }
+    }
+}
+
+// The text-input box takes typed Japanese as CP932; what CP932 cannot hold is
+// refused.
+TEST_F(Windowed, TheInputBoxTakesTypedTextAsCp932) {
+    std::string game = Game(R"(<Page="p">
+StringInput.StringVar=$name$
+StringInput.Text=お名前は？
+StringInput.Caption=名前
+@StringInput
+if.Variable1=$name$
+if.Variable2=山田
+@if
+@rem
+@endif
+<Page End>
+)",
+                            Velto());
+    Child player = StartPlayer(game);
+    const XWindowInfo main = MainWindow(player);
+    const XWindowInfo box = Dialog(*x_, player, main);
+    EXPECT_EQ(box.name, "名前");
+    ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "type", "山田ü"}));
+    ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", "Return"}));
+    EXPECT_EQ(player.Exit(), std::optional<int>(0));
+    EXPECT_EQ(Trace(), (Lines{"_system/_init#0 @Return", "b/p#0 @StringInput", "b/p#1 @if",
+                              "b/p#2 @rem", "b/p#3 @endif"}))
+        << "the name typed, without the character CP932 has not";
+}
