@@ -68,13 +68,11 @@ public:
         SDL_DestroyWindow(window_);
     }
 
-    Uint32 SdlId() const { return SDL_GetWindowID(window_); }
     SDL_Window* Handle() const { return window_; }
 
-    // The pointer at window point (x, y) in client pixels; nothing over the
-    // black bars around the picture.
-    // A dialog, drawn 1:1 and holding the mouse while a button is down, hears
-    // of its pointer outside too.
+    // The pointer at (x, y), mapped to client pixels; nothing outside the
+    // picture. A dialog, drawn 1:1 and holding the mouse while a button is
+    // down, hears of its pointer outside too.
     std::optional<std::pair<int32_t, int32_t>> ClientPoint(int32_t x, int32_t y) const {
         const bool outside = x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight();
         if (outside && !Style().dialog) return std::nullopt;
@@ -205,14 +203,15 @@ public:
         return std::make_unique<SdlWindow>(*this, sink, style, scale_);
     }
 
-    SdlWindow* FindSdl(Uint32 sdlId) const {
-        SDL_Window* handle = SDL_GetWindowFromID(sdlId);
-        return handle ? static_cast<SdlWindow*>(SDL_GetWindowData(handle, kWindowKey)) : nullptr;
-    }
-
 private:
     int scale_;
 };
+
+// The window an event names, while it lives.
+SdlWindow* SdlWindowFor(Uint32 sdlId) {
+    SDL_Window* handle = SDL_GetWindowFromID(sdlId);
+    return handle ? static_cast<SdlWindow*>(SDL_GetWindowData(handle, kWindowKey)) : nullptr;
+}
 
 // Runs before the renderers see an event: pointer events over the black bars
 // never reach the game. Dialogs have no bars, and hear of their pointer
@@ -227,9 +226,7 @@ int DropPointerOverBars(void*, SDL_Event* event) {
     } else {
         return 1;
     }
-    SDL_Window* handle = SDL_GetWindowFromID(windowId);
-    auto* window =
-        handle ? static_cast<SdlWindow*>(SDL_GetWindowData(handle, kWindowKey)) : nullptr;
+    const SdlWindow* window = SdlWindowFor(windowId);
     return !window || window->Style().dialog || window->OnPicture(x, y);
 }
 
@@ -268,7 +265,7 @@ private:
     void Handle(const SDL_Event& event) {
         switch (event.type) {
             case SDL_WINDOWEVENT:
-                if (SdlWindow* window = windows_.FindSdl(event.window.windowID)) {
+                if (SdlWindow* window = SdlWindowFor(event.window.windowID)) {
                     if (auto translated = window->Translate(event.window)) {
                         Dispatch(*window, *translated);
                     }
@@ -319,7 +316,7 @@ private:
 
     void Pointer(Uint32 windowId, WindowEvent::Kind kind, MouseButton button, int32_t x,
                  int32_t y) {
-        SdlWindow* window = windows_.FindSdl(windowId);
+        SdlWindow* window = SdlWindowFor(windowId);
         if (!window) return;
         if (auto point = window->ClientPoint(x, y)) {
             Dispatch(*window, {kind, button, point->first, point->second});
@@ -343,7 +340,7 @@ private:
     // manage the window: F11 or Alt+Enter for fullscreen.
     void Keyboard(const SDL_Event& event) {
         const Uint32 windowId = KeyboardWindow(event);
-        SdlWindow* window = windows_.FindSdl(windowId);
+        SdlWindow* window = SdlWindowFor(windowId);
         if (!window) return;
         if (window->Style().dialog) {
             if (window->onKeyboard) window->onKeyboard(event);
