@@ -368,23 +368,28 @@ private:
 };
 
 // A dialog window's pointer goes to its view; its close button answers as
-// Escape would.
+// Escape would. An answered box takes nothing more: input queued behind the
+// answering key or click goes nowhere.
 class DialogSink final : public WindowSink {
 public:
     explicit DialogSink(DialogView& view) : view_(view) {}
     void MouseDown(MouseButton button, int32_t x, int32_t y) override {
-        if (button != MouseButton::Left) return;
+        if (button != MouseButton::Left || view_.Done()) return;
         // A button let go outside the window is let go all the same.
         SDL_CaptureMouse(SDL_TRUE);
         view_.PointerDown(x, y);
     }
-    void MouseMove(int32_t x, int32_t y) override { view_.PointerMove(x, y); }
+    void MouseMove(int32_t x, int32_t y) override {
+        if (!view_.Done()) view_.PointerMove(x, y);
+    }
     void MouseUp(MouseButton button, int32_t x, int32_t y) override {
-        if (button != MouseButton::Left) return;
+        if (button != MouseButton::Left || view_.Done()) return;
         SDL_CaptureMouse(SDL_FALSE);
         view_.PointerUp(x, y);
     }
-    void CloseRequested() override { view_.Key(DialogKey::Escape); }
+    void CloseRequested() override {
+        if (!view_.Done()) view_.Key(DialogKey::Escape);
+    }
 
 private:
     DialogView& view_;
@@ -427,6 +432,7 @@ std::optional<DialogKey> DialogKeyOf(const SDL_Keysym& key) {
 }
 
 void HandOver(DialogView& view, const SDL_Event& event) {
+    if (view.Done()) return;
     switch (event.type) {
         case SDL_KEYDOWN:
             if (auto key = DialogKeyOf(event.key.keysym)) view.Key(*key);

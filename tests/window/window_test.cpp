@@ -398,6 +398,16 @@ XWindowInfo Dialog(XSession& x, Child& player, const XWindowInfo& main) {
     return dialog;
 }
 
+// The user answers the dialog with `key`; it has gone once this returns.
+void Answer(XSession& x, const XWindowInfo& dialog, const char* key) {
+    ASSERT_TRUE(x.Xdo({"windowfocus", "--sync", std::to_string(dialog.id), "key", key}));
+    EXPECT_TRUE(WaitUntil([&] {
+        std::optional<XWindowInfo> info = x.Info(dialog.id);
+        return !info || !info->viewable;
+    })) << "the dialog stayed after "
+        << key;
+}
+
 // Message boxes drawn by the player: what the font engine draws for their
 // text, Enter for the default (first) button and Escape for the harmless one.
 TEST_F(Windowed, MessageBoxesShowTheirTextAndTakeKeys) {
@@ -429,15 +439,12 @@ GraphicDraw.FileName=missing.png
         })) << difference;
         EXPECT_EQ(box.name, "窓") << "boxes carry the game's title";
 
-        ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", "Return"}));
+        Answer(*x_, box, "Return");
         ReachTrace("b/p#1 @GraphicDraw");
-        box = Dialog(*x_, player, main);
-        ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", abortKey}));
+        Answer(*x_, Dialog(*x_, player, main), abortKey);
         if (std::string(abortKey) == "Escape") {
             // Ignored, the failure is reported once more.
-            box = Dialog(*x_, player, main);
-            ASSERT_TRUE(
-                x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", "Return"}));
+            Answer(*x_, Dialog(*x_, player, main), "Return");
             ReachTrace("b/p#2 @rem");
             EXPECT_EQ(player.Exit(), std::optional<int>(0)) << "Ignore plays on to the end";
         } else {
@@ -468,7 +475,7 @@ if.Variable2=山田
     const XWindowInfo box = Dialog(*x_, player, main);
     EXPECT_EQ(box.name, "名前");
     ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "type", "山田ü"}));
-    ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", "Return"}));
+    Answer(*x_, box, "Return");
     EXPECT_EQ(player.Exit(), std::optional<int>(0));
     EXPECT_EQ(Trace(), (Lines{"_system/_init#0 @Return", "b/p#0 @StringInput", "b/p#1 @if",
                               "b/p#2 @rem", "b/p#3 @endif"}))
