@@ -1,7 +1,7 @@
-// TfrmMain: the main window. It opens the game at creation, owns the screens
-// and the five tool windows, runs the scenario on the 200 ms MainTimer one
-// command per step, dispatches each command to its handler, and takes the
-// pointer moves and clicks that light up buttons and end waits.
+// TfrmMain: the main window. It opens the game at creation, owns the screens,
+// the five tool windows and the music and sound effects, runs the scenario on the 200 ms MainTimer
+// one command per step, dispatches each command to its handler, and takes the pointer moves and
+// clicks that light up buttons and end waits.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +17,7 @@
 #include "platform/events.h"
 #include "platform/window.h"
 #include "scenario/Cmd_obj.h"
+#include "sound/Mus_ctrl.h"
 #include "storage/Velto_access.h"
 
 namespace shell {
@@ -66,6 +67,8 @@ public:
     // Tool window `number` (1 to 5), which shows screen `number`.
     graphics::TfrmWindow& ToolWindow(int32_t number) { return *toolWindows_.at(number - 1); }
     bool LegacyMode() const { return legacyMode_; }
+    // Made by FormCreate, with the sound switches of the user's settings.
+    sound::TMusicCtrl* Music() { return music_.get(); }
 
     void MouseDown(platform::MouseButton button, int32_t x, int32_t y) override;
     void MouseMove(int32_t x, int32_t y) override;
@@ -98,6 +101,8 @@ private:
     bool DoDynamicLayer(const scenario::TVeltoCommand& command);
     bool DoDynamicLayerClear(const scenario::TVeltoCommand& command);
     bool DoWindowShow(const scenario::TVeltoCommand& command);
+    bool DoMusic(const scenario::TVeltoCommand& command);
+    bool DoSound(const scenario::TVeltoCommand& command);
     // Hides the text layer, recomposes screen 0 and shows it.
     void RefreshGameScreen();
     // A click on the button the pointer lit up: its jump, call or
@@ -107,6 +112,9 @@ private:
     storage::TVeltoAccessControl access_;
     graphics::TScreenControl screens_;
     std::unique_ptr<platform::Window> window_;
+    // Freed after the tool windows and before the screens; freeing it ends
+    // what plays without stopping the music first.
+    std::unique_ptr<sound::TMusicCtrl> music_;
     std::array<std::unique_ptr<graphics::TfrmWindow>, kToolWindowCount> toolWindows_;
     bool windowsReady_ = false;
     bool legacyMode_ = false;
