@@ -1,7 +1,8 @@
 // TfrmMain: the main window. It opens the game at creation, owns the screens,
-// the five tool windows and the music and sound effects, runs the scenario on the 200 ms MainTimer
-// one command per step, dispatches each command to its handler, and takes the pointer moves and
-// clicks that light up buttons and end waits.
+// the five tool windows and the music control, runs the scenario on the
+// 200 ms MainTimer one command per step, dispatches each command to its
+// handler, and takes the pointer moves and clicks that light up buttons and
+// end waits.
 #pragma once
 
 #include <cstdint>
