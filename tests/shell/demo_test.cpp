@@ -153,9 +153,8 @@ TEST_F(Demo, ItsTuneLoopsAndTheGameWaitsForTheChime) {
     Outcome run = PlayWithMedia(Playthrough(), media);
     ExpectPlayedThrough(run);
     auto count = [&](const std::string& event) {
-        return std::count_if(media.begin(), media.end(), [&](const std::string& line) {
-            return line.ends_with(event);
-        });
+        return std::count_if(media.begin(), media.end(),
+                             [&](const std::string& line) { return line.ends_with(event); });
     };
     ASSERT_FALSE(media.empty());
     EXPECT_EQ(media.front(), "200 music open theme.wav");
