@@ -68,8 +68,6 @@ public:
     // Tool window `number` (1 to 5), which shows screen `number`.
     graphics::TfrmWindow& ToolWindow(int32_t number) { return *toolWindows_.at(number - 1); }
     bool LegacyMode() const { return legacyMode_; }
-    // Made by FormCreate, with the sound switches of the user's settings.
-    sound::TMusicCtrl* Music() { return music_.get(); }
 
     void MouseDown(platform::MouseButton button, int32_t x, int32_t y) override;
     void MouseMove(int32_t x, int32_t y) override;
@@ -113,8 +111,9 @@ private:
     storage::TVeltoAccessControl access_;
     graphics::TScreenControl screens_;
     std::unique_ptr<platform::Window> window_;
-    // Freed after the tool windows and before the screens; freeing it ends
-    // what plays without stopping the music first.
+    // Made by FormCreate once the user's settings are read. Freed after the
+    // tool windows and before the screens; freeing it ends what plays
+    // without stopping the music first.
     std::unique_ptr<sound::TMusicCtrl> music_;
     std::array<std::unique_ptr<graphics::TfrmWindow>, kToolWindowCount> toolWindows_;
     bool windowsReady_ = false;
