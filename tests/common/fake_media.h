@@ -33,16 +33,6 @@ public:
         if (Player* player = current_[Index(channel)]) player->End();
     }
 
-    // The entries of one channel, "music" or "sound".
-    std::vector<std::string> LogOf(std::string_view channel) const {
-        std::vector<std::string> lines;
-        for (const std::string& line : log) {
-            if (line.find(" " + std::string(channel) + " ") != std::string::npos)
-                lines.push_back(line);
-        }
-        return lines;
-    }
-
 private:
     static int Index(platform::MediaChannel channel) {
         return channel == platform::MediaChannel::Music ? 0 : 1;

@@ -112,15 +112,4 @@ Wait.Time=1000
                      }));
 }
 
-TEST_F(MediaLog, DISABLED_TheUsersSwitchesSilenceTheirChannels) {
-    Write("theme.wav", Wav(300));
-    Write("chime.wav", Wav(500));
-    std::string game = Game(
-        "<Page=\"p\">\nMusic.FileName=theme.wav\n@Music\nSound.FileName=chime.wav\n"
-        "Sound.Wait=1\n@Sound\n@rem\n<Page End>\n");
-    Write("game.cfg", "System.UseMusic=0\r\nSystem.UseSound=0\r\n");
-    EXPECT_EQ(Run(game), Lines{});
-    EXPECT_EQ(SplitLines(Read("trace.txt")).back(), "200 b/p#2 @rem");
-}
-
 }  // namespace

@@ -99,18 +99,13 @@ TEST_F(Sound, MusicLoopsAndWaitedSoundsHoldTheGame) {
                      }));
 }
 
-TEST_F(Sound, TheUsersSwitchesTurnEachChannelOff) {
+TEST_F(Sound, TheUsersSwitchesTurnTheChannelsOff) {
     std::string game = SoundGame();
     Write("game.cfg", "System.UseMusic=0\r\nSystem.UseSound=0\r\n");
     Lines trace = PlayWithMedia(game);
     EXPECT_EQ(media, Lines{});
     ASSERT_GE(trace.size(), 5u);
     EXPECT_EQ(trace[4], "200 b/p#3 @Sound") << "a waited sound that is off takes no time";
-
-    Write("game.cfg", "System.UseMusic=0\r\n");
-    PlayWithMedia(game);
-    EXPECT_EQ(media, (Lines{"200 sound open chime.wav", "700 sound stop", "700 sound close",
-                            "700 sound open pop.wav", "2800 sound close"}));
 }
 
 }  // namespace

@@ -113,9 +113,8 @@ TEST_F(MusicCtrl, AWaitedSoundReturnsAtItsEndHandlingEventsMeanwhile) {
     EXPECT_EQ(Now(), 400u);
     EXPECT_EQ(ticks, 4) << "timers fire while the sound plays";
     EXPECT_FALSE(music.SoundPlaying());
-    EXPECT_EQ(host.media.LogOf("sound"),
-              (Lines{"0 sound open short.wav", "100 sound stop", "100 sound close",
-                     "100 sound open long.wav", "400 sound stop"}));
+    EXPECT_EQ(host.media.log, (Lines{"0 sound open short.wav", "100 sound stop", "100 sound close",
+                                     "100 sound open long.wav", "400 sound stop"}));
     events.StopTimer(timer);
 
     // A sound that cannot be played is over at once.
