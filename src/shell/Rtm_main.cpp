@@ -41,7 +41,12 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::FormCreate(const std::string& packagePath, const std::string& libraryPath,
                           std::optional<uint32_t> seed) {
     platform::SeedRandom(seed.value_or(static_cast<uint32_t>(std::time(nullptr))));
-    if (!access_.Open(packagePath)) return;
+    bool opened = access_.Open(packagePath);
+    // Made once Open has read the user's sound switches (left on when it
+    // failed early), since they hold for the whole run.
+    music_ =
+        std::make_unique<sound::TMusicCtrl>(platform::Media(), access_.useMusic, access_.useSound);
+    if (!opened) return;
     if (!access_.OpenLibrary(libraryPath)) {
         platform::ShowMessage(platform::MessageKind::Error, platform::MessageButtons::Ok,
                               kLibraryMissing);
@@ -135,7 +140,7 @@ bool TfrmMain::MainLoop_Step() {
         screens_.Present(0);
     }
     if (process.IsAnimationTick()) screens_.AnimateDynamicLayers();
-    // The music poll joins here once the sound exists.
+    if (music_) music_->PollMusic();
     if (!process.BeginCommand()) return false;
     scenario::TCommandCtrl& commands = access_.Commands();
     if (access_.commandIndex >= commands.GetCount()) {
@@ -198,10 +203,12 @@ bool TfrmMain::Dispatch(const TVeltoCommand& command) {
             return DoDynamicLayerClear(command);
         case kCmdWindowShow:
             return DoWindowShow(command);
-        // Played once the sound exists.
         case kCmdMusic:
+            return DoMusic(command);
         case kCmdSound:
+            return DoSound(command);
         case kCmdMusicStop:
+            music_->StopMusic();
             return true;
         // Recognised, but they do nothing and end the tick.
         case kCmdEffect:

@@ -1,7 +1,8 @@
-// TfrmMain: the main window. It opens the game at creation, owns the screens
-// and the five tool windows, runs the scenario on the 200 ms MainTimer one
-// command per step, dispatches each command to its handler, and takes the
-// pointer moves and clicks that light up buttons and end waits.
+// TfrmMain: the main window. It opens the game at creation, owns the screens,
+// the five tool windows and the music control, runs the scenario on the
+// 200 ms MainTimer one command per step, dispatches each command to its
+// handler, and takes the pointer moves and clicks that light up buttons and
+// end waits.
 #pragma once
 
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "platform/events.h"
 #include "platform/window.h"
 #include "scenario/Cmd_obj.h"
+#include "sound/Mus_ctrl.h"
 #include "storage/Velto_access.h"
 
 namespace shell {
@@ -98,6 +100,8 @@ private:
     bool DoDynamicLayer(const scenario::TVeltoCommand& command);
     bool DoDynamicLayerClear(const scenario::TVeltoCommand& command);
     bool DoWindowShow(const scenario::TVeltoCommand& command);
+    bool DoMusic(const scenario::TVeltoCommand& command);
+    bool DoSound(const scenario::TVeltoCommand& command);
     // Hides the text layer, recomposes screen 0 and shows it.
     void RefreshGameScreen();
     // A click on the button the pointer lit up: its jump, call or
@@ -107,6 +111,10 @@ private:
     storage::TVeltoAccessControl access_;
     graphics::TScreenControl screens_;
     std::unique_ptr<platform::Window> window_;
+    // Made by FormCreate once the user's settings are read. Freed after the
+    // tool windows and before the screens; freeing it ends what plays
+    // without stopping the music first.
+    std::unique_ptr<sound::TMusicCtrl> music_;
     std::array<std::unique_ptr<graphics::TfrmWindow>, kToolWindowCount> toolWindows_;
     bool windowsReady_ = false;
     bool legacyMode_ = false;

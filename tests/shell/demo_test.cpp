@@ -1,9 +1,11 @@
 // The bundled demo game, played whole by its committed playthrough script as
-// `make run` plays it, and once more taking the other item of its choice.
+// `make run` plays it, once more taking the other item of its choice, and
+// once with players that take as long as its music and sounds do.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
+#include "common/fake_media.h"
 #include "common/test_files.h"
 #include "common/test_platform.h"
 #include "platform/fonts.h"
@@ -36,6 +38,16 @@ bool Visited(const Lines& trace, const std::string& page) {
                        [&](const std::string& line) { return PageOf(line) == page; });
 }
 
+uint32_t TickOf(const std::string& line) {
+    return static_cast<uint32_t>(std::stoul(line));
+}
+
+// How long one of the demo's WAV files plays: 8-bit mono at 11025 samples a
+// second after a 44-byte header, as make_sounds.py writes them.
+uint32_t WavMilliseconds(const std::string& bytes) {
+    return static_cast<uint32_t>((bytes.size() - 44) * 1000 / 11025);
+}
+
 class Demo : public TempDirTest {
 protected:
     // The items of the choice are as tall as the font makes them, and the
@@ -50,8 +62,28 @@ protected:
     }
 
     Outcome Play(const std::string& script) {
-        // A copy, so that the settings file written at exit lands here.
+        ScopedPlatform host;
+        return PlayOn(host.backend, script);
+    }
+
+    // With players that log what they play, each file as long as it lasts.
+    Outcome PlayWithMedia(const std::string& script, Lines& media) {
+        FakeMediaPlatform host;
+        for (const auto& file : fs::directory_iterator(ORV_DEMO_MEDIA)) {
+            host.media.lengths[file.path().filename()] = WavMilliseconds(ReadFile(file.path()));
+        }
+        Outcome run = PlayOn(host.headless, script);
+        media = host.media.log;
+        return run;
+    }
+
+    Outcome PlayOn(platform::HeadlessBackend& backend, const std::string& script) {
+        // A copy, so that the settings file written at exit lands here, with
+        // the music and sounds where the build puts them beside it.
         Write("demo.vp3", ReadFile(ORV_DEMO_PACKAGE));
+        for (const auto& file : fs::directory_iterator(ORV_DEMO_MEDIA)) {
+            Write("demo/" + file.path().filename().string(), ReadFile(file.path()));
+        }
         shell::HeadlessOptions options;
         options.packagePath = Path("demo.vp3");
         options.libraryPath = ORV_SYSTEM_LIBRARY;
@@ -61,8 +93,7 @@ protected:
         options.windowsPath = Path("windows.txt");
         options.screenshotPath = Path("end.png");
         options.seed = 1;
-        ScopedPlatform host;
-        int status = shell::RunHeadless(options, host.backend);
+        int status = shell::RunHeadless(options, backend);
         return {status, SplitLines(Read("trace.txt")), SplitLines(Read("messages.txt")),
                 SplitLines(Read("windows.txt"))};
     }
@@ -103,4 +134,28 @@ TEST_F(Demo, TheOtherItemOfTheChoiceReachesTheEndToo) {
     ExpectPlayedThrough(run);
     EXPECT_TRUE(Visited(run.trace, "デモ/海"));
     EXPECT_FALSE(Visited(run.trace, "デモ/森"));
+}
+
+TEST_F(Demo, ItsTuneLoopsAndTheGameWaitsForTheChime) {
+    Lines media;
+    Outcome run = PlayWithMedia(Playthrough(), media);
+    ExpectPlayedThrough(run);
+    auto count = [&](const std::string& event) {
+        return std::count_if(media.begin(), media.end(),
+                             [&](const std::string& line) { return line.ends_with(event); });
+    };
+    ASSERT_FALSE(media.empty());
+    EXPECT_EQ(media.front(), "200 music open theme.wav");
+    EXPECT_EQ(count("music stop"), 1) << "before the chime";
+    EXPECT_EQ(count("music open theme.wav"), 2) << "and once more for the ending";
+    EXPECT_EQ(count("sound open chime.wav"), 1);
+    EXPECT_EQ(count("sound open pop.wav"), 3) << "one for each count";
+
+    // The page after the button goes on only when the chime has ended.
+    auto chime = std::find_if(run.trace.begin(), run.trace.end(), [](const std::string& line) {
+        return line.ends_with("@Sound") && PageOf(line) == "デモ/ボタンの先";
+    });
+    ASSERT_NE(chime, run.trace.end());
+    ASSERT_NE(chime + 1, run.trace.end());
+    EXPECT_GE(TickOf(*(chime + 1)) - TickOf(*chime), 899u) << *(chime + 1);
 }

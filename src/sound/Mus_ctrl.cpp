@@ -1,0 +1,115 @@
+#include "sound/Mus_ctrl.h"
+
+#include "platform/backend.h"
+
+namespace sound {
+namespace {
+
+// How often a sound wait looks at its player. The players wake the event
+// loop when a sound ends, so on the real clock this only bounds a lost wake;
+// on the virtual clock it is the step by which time moves on.
+constexpr uint32_t kSoundCheckInterval = 50;
+
+// The tick until which a sound wait sleeps before it looks again.
+// TODO: the sound's own end tick, once the players can tell it.
+uint32_t NextSoundCheck() {
+    return platform::TickCount() + kSoundCheckInterval;
+}
+
+}  // namespace
+
+TMediaPlayer::TMediaPlayer(platform::MediaManager& media, platform::MediaChannel channel)
+    : media_(media), channel_(channel) {}
+
+void TMediaPlayer::Release() {
+    player_.reset();
+}
+
+bool TMediaPlayer::Open(const std::string& path) {
+    Release();
+    std::unique_ptr<platform::MediaPlayer> player = media_.CreatePlayer(channel_);
+    if (!player || !player->Open(path)) return false;
+    player_ = std::move(player);
+    return true;
+}
+
+void TMediaPlayer::Stop() {
+    if (player_) player_->Stop();  // which rewinds it
+}
+
+void TMediaPlayer::Resume() {
+    if (player_) player_->Resume();
+}
+
+bool TMediaPlayer::IsEnded() const {
+    return !player_ || player_->IsEnded();
+}
+
+void TMediaPlayer::SetPosition(float seconds) {
+    if (player_) player_->SetPosition(seconds);
+}
+
+TMusicCtrl::TMusicCtrl(platform::MediaManager& media, bool musicEnabled, bool soundEnabled)
+    : musicPlayer_(media, platform::MediaChannel::Music),
+      soundPlayer_(media, platform::MediaChannel::Sound),
+      musicEnabled_(musicEnabled),
+      soundEnabled_(soundEnabled) {}
+
+bool TMusicCtrl::PlayMusic(const std::string& file, int32_t loops) {
+    bool opened = true;
+    if (musicEnabled_) {
+        StopMusic();
+        opened = musicPlayer_.Open(file);
+    }
+    // Recorded even when nothing plays; the next play or stop resets it.
+    musicFile_ = file;
+    musicPlaying_ = true;
+    loopsLeft_ = loops;
+    return opened;
+}
+
+void TMusicCtrl::StopMusic() {
+    if (!musicEnabled_ || !musicPlaying_) return;
+    musicPlayer_.Stop();
+    musicPlaying_ = false;
+    loopsLeft_ = 0;
+}
+
+void TMusicCtrl::PollMusic() {
+    if (!musicPlaying_ || !musicPlayer_.IsEnded()) return;
+    if (loopsLeft_ > 0 && --loopsLeft_ == 0) {
+        StopMusic();
+        return;
+    }
+    musicPlayer_.SetPosition(0);
+    musicPlayer_.Resume();
+}
+
+void TMusicCtrl::PlaySound(const std::string& file, bool wait) {
+    if (!soundEnabled_) return;
+    // One sound at a time: the next one waits for the one still playing.
+    if (soundPlaying_) WaitForSoundEnd();
+    StopSound();
+    soundPlayer_.Open(file);
+    soundPlaying_ = true;
+    if (wait) {
+        WaitForSoundEnd();
+        StopSound();
+    }
+}
+
+void TMusicCtrl::StopSound() {
+    if (!soundEnabled_ || !soundPlaying_) return;
+    soundPlayer_.Stop();
+    soundPlaying_ = false;
+}
+
+void TMusicCtrl::WaitForSoundEnd() {
+    platform::EventManager& events = platform::Events();
+    while (!soundPlayer_.IsEnded() && !events.Terminated()) {
+        events.WaitUntil(NextSoundCheck());
+        events.ProcessMessages();
+    }
+}
+
+}  // namespace sound
