@@ -629,9 +629,12 @@ std::optional<MediaInfo> ReadMediaInfoFile(const std::string& path, bool* recogn
     return info;
 }
 
-bool HasMidiName(const std::string& path) {
-    return HasExtension(path, ".mid") || HasExtension(path, ".midi") ||
-           HasExtension(path, ".rmi") || HasExtension(path, ".kar");
+bool HasMediaName(const std::string& path) {
+    for (const char* extension : {".wav", ".wave", ".ogg", ".oga", ".opus", ".mp3", ".mp2", ".mpga",
+                                  ".flac", ".mid", ".midi", ".rmi", ".kar"}) {
+        if (HasExtension(path, extension)) return true;
+    }
+    return false;
 }
 
 }  // namespace platform

@@ -60,8 +60,9 @@ std::optional<MediaInfo> ReadMediaInfo(const MediaBytes& bytes, bool* recognized
 // and files that cannot be opened give nothing, unrecognized.
 std::optional<MediaInfo> ReadMediaInfoFile(const std::string& path, bool* recognized = nullptr);
 
-// Whether the file name says MIDI (.mid, .midi, .rmi, .kar in any case): the
-// audio library takes such a file for MIDI without looking into it.
-bool HasMidiName(const std::string& path);
+// Whether the file's name says it is of a format this reader knows (.wav,
+// .ogg, .opus, .mp3, .flac, .mid and the like, in any case): the audio
+// library takes such a file for that format by its name alone.
+bool HasMediaName(const std::string& path);
 
 }  // namespace platform

@@ -225,8 +225,9 @@ public:
         if (!media_ || !RegularFile(path, size)) return false;
         bool recognized = false;
         info_ = ReadMediaInfoFile(path, &recognized);
-        // SDL_mixer takes any file with a MIDI name without looking into it.
-        if (!info_ && (recognized || HasMidiName(path))) return false;
+        // Damaged, or named for a format that is not in it: SDL_mixer takes a
+        // file by its name, and a MIDI one fails only once it plays.
+        if (!info_ && (recognized || HasMediaName(path))) return false;
         if (channel_ == MediaChannel::Sound) {
             if (info_) chunk_ = LoadChunk(path, *info_, size);
         } else if (info_ || size <= kMaxUnknownStreamBytes) {
