@@ -1,7 +1,8 @@
 // The headless backend: windows kept in memory, scripted input, dialogs
-// answered from a queue and logged, and by default the virtual clock, which
-// waits move forward at once instead of sleeping. Headless runs and tests use
-// it; everything the player does with a window can be looked at here.
+// answered from a queue and logged, sound files that play silently for their
+// length, and by default the virtual clock, which waits move forward at once
+// instead of sleeping. Headless runs and tests use it; everything the player
+// does with a window or a sound can be looked at here.
 #pragma once
 
 #include <condition_variable>

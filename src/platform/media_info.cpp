@@ -35,6 +35,7 @@ public:
     // Exactly `count` bytes at `offset`, or false.
     bool Get(uint64_t offset, void* into, size_t count) {
         if (offset > size_ || count > size_ - offset) return false;
+        if (count == 0) return true;
         if (count > kWindow) return bytes_.Read(offset, into, count) == count;
         if (offset < base_ || offset + count > base_ + window_.size()) {
             window_.resize(kWindow);

@@ -8,7 +8,9 @@
 //
 // Files come from strangers: every read is bounded, nothing is read whole
 // except a MIDI file of at most kMaxMidiBytes, and a damaged or absurd file is
-// refused rather than guessed at.
+// refused rather than guessed at. What the headers cannot tell: a chained Ogg
+// file counts as its last link (SDL_mixer plays only the first), and past
+// 32 MB an MP3 file is taken to go on at the bitrate it had.
 #pragma once
 
 #include <cstddef>

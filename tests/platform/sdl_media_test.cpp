@@ -185,6 +185,30 @@ TEST_F(SdlSound, WhatCannotPlayIsNotStartedAgain) {
     });
 }
 
+// An organ note held past the end of its track: the synthesizer would
+// sound it for ever. As music it ends with its track; as a sound effect it
+// is decoded up to a bound and no further (ending with its track, or not
+// opened at all).
+TEST_F(SdlSound, AHeldNoteEndsWithItsTrack) {
+    const std::string organ =
+        Write("organ.mid", std::string("MThd\0\0\0\6\0\0\0\1\1\xE0"
+                                       "MTrk\0\0\0\x0C"
+                                       "\0\xC0\x13"             // organ
+                                       "\0\x90\x3C\x64"         // a note on, never off
+                                       "\x87\x40\xFF\x2F\x00",  // the end, 960 ticks on
+                                       34));
+    ASSERT_EQ(LengthOf(organ), 1000u);
+    for (MediaChannel channel : {MediaChannel::Music, MediaChannel::Sound}) {
+        const Heard heard = Play([&](MediaManager& media) {
+            std::unique_ptr<MediaPlayer> player = media.CreatePlayer(channel);
+            if (!player->Open(organ)) return;
+            WaitForEnd(*player);
+            player->Stop();
+        });
+        EXPECT_LT(heard.Length(), 1100) << (channel == MediaChannel::Music ? "music" : "sound");
+    }
+}
+
 // No sound device: one line says so, and sounds take their time in silence.
 TEST_F(SdlSound, WithoutADeviceSoundsTakeTheirTime) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
