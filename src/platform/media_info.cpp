@@ -367,7 +367,6 @@ bool FrameAt(Reader& reader, uint64_t pos, uint64_t end, MpegFrame& frame) {
            SameStream(frame, following);
 }
 
-constexpr uint64_t kMpegSyncSearch = 64 * 1024;
 constexpr uint64_t kMpegResync = 4 * 1024;
 // Past this many bytes of frames the rest is taken at the same bitrate.
 constexpr uint64_t kMpegWalkBytes = 32 << 20;
