@@ -321,6 +321,9 @@ private:
         startSeconds_ = IsMidi() ? 0 : seconds;
         if (music_) {
             g_audio.wakeAtFrame.store(kNever);
+            // Halted here rather than inside Mix_PlayMusic, whose finished
+            // call would then count for the new start.
+            if (Mix_PlayingMusic()) Mix_HaltMusic();
             started_ = g_audio.musicStarts.fetch_add(1) + 1;
             startFrame_ = g_audio.mixedFrames.load();
             if (Mix_PlayMusic(music_, 0) != 0) return false;
