@@ -32,12 +32,14 @@ build: $(BUILD_DIR)/build.ninja
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
 
-# bench_window presents to a real window: it runs under its own Xvfb, and
-# is skipped, saying so, where there is none. Then the window measurements.
+# bench_window and bench_media open real windows: they run under their own
+# Xvfb, and are skipped, saying so, where there is none. Then the window
+# measurements.
 bench: build
 	@set -e; for b in $(BUILD_DIR)/bench/bench_*; do \
 	  [ -x "$$b" ] || continue; echo "== $$b"; \
-	  if [ "$${b##*/}" != bench_window ]; then "$$b" --benchmark_counters_tabular=true; \
+	  if [ "$${b##*/}" != bench_window ] && [ "$${b##*/}" != bench_media ]; then \
+	    "$$b" --benchmark_counters_tabular=true; \
 	  elif command -v xvfb-run >/dev/null; then \
 	    SDL_VIDEODRIVER=x11 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
 	      "$$b" --benchmark_counters_tabular=true; \

@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libpng-dev
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev
+  # MIDI music: the General MIDI sound font the player looks for by itself
+  timgm6mb-soundfont
   libfontconfig-dev fonts-ipafont-gothic
   xvfb xauth clang
   # the window tests and measurements: X input, Xlib, the measuring script

@@ -52,6 +52,11 @@ void PrintHelp() {
         "  --trace FILE      a line per command: TICK BOOK/PAGE#INDEX COMMAND (also\n"
         "                    without --headless, the tick then in real milliseconds)\n"
         "  --messages FILE   a line per message box: KIND BUTTONS ANSWER TEXT\n"
+        "  --media-log FILE  a line per music or sound event: TICK CHANNEL EVENT FILE,\n"
+        "                    CHANNEL music or sound, EVENT open, fail (cannot be\n"
+        "                    played), end (at the tick it ended, even when noticed\n"
+        "                    later), rewind (played again), stop; files play for the\n"
+        "                    length their headers give\n"
         "  --dump-vars FILE  at exit, the variable blocks as BLOCK:NAME=VALUE lines\n"
         "  --windows FILE    at exit, a line per window (0 the main window, 1 to 5 the\n"
         "                    tool windows): INDEX VISIBLE LEFT TOP WIDTH HEIGHT CAPTION\n"
@@ -81,6 +86,7 @@ const std::pair<std::string_view, std::string shell::HeadlessOptions::*> kFileOp
     {"--input", &shell::HeadlessOptions::inputPath},
     {"--trace", &shell::HeadlessOptions::tracePath},
     {"--messages", &shell::HeadlessOptions::messagesPath},
+    {"--media-log", &shell::HeadlessOptions::mediaLogPath},
     {"--dump-vars", &shell::HeadlessOptions::dumpVarsPath},
     {"--windows", &shell::HeadlessOptions::windowsPath},
     {"--screenshot", &shell::HeadlessOptions::screenshotPath},

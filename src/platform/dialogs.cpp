@@ -86,21 +86,7 @@ std::string FormatMessageRecord(const MessageRecord& record) {
     line.append(KindName(record.kind)).append(" ");
     line.append(ButtonsName(record.buttons)).append(" ");
     line.append(AnswerName(record.answer)).append(" ");
-    for (char c : Cp932ToUtf8(record.text)) {
-        switch (c) {
-            case '\\':
-                line += "\\\\";
-                break;
-            case '\r':
-                line += "\\r";
-                break;
-            case '\n':
-                line += "\\n";
-                break;
-            default:
-                line += c;
-        }
-    }
+    line += EscapedForLogLine(Cp932ToUtf8(record.text));
     return line;
 }
 

@@ -130,4 +130,25 @@ std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8) {
     return out;
 }
 
+std::string EscapedForLogLine(std::string_view text) {
+    std::string line;
+    line.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '\\':
+                line += "\\\\";
+                break;
+            case '\r':
+                line += "\\r";
+                break;
+            case '\n':
+                line += "\\n";
+                break;
+            default:
+                line += c;
+        }
+    }
+    return line;
+}
+
 }  // namespace platform

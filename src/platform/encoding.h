@@ -24,4 +24,7 @@ std::string Utf8ToCp932(std::string_view utf8);
 // broken: for text the user enters, which must not change on the way in.
 std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8);
 
+// Text for one line of a log: backslash, CR and LF written as \\, \r and \n.
+std::string EscapedForLogLine(std::string_view text);
+
 }  // namespace platform

@@ -38,10 +38,12 @@ std::optional<uint32_t> EventManager::NextTimerDue() const {
 }
 
 std::optional<uint32_t> EventManager::EarliestOf(std::optional<uint32_t> deadline) const {
-    std::optional<uint32_t> timer = NextTimerDue();
-    if (!timer) return deadline;
-    if (!deadline) return timer;
-    return TickReached(*deadline, *timer) ? timer : deadline;
+    std::optional<uint32_t> earliest = deadline;
+    for (std::optional<uint32_t> other :
+         {NextTimerDue(), media_ ? media_->NextEnd() : std::nullopt}) {
+        if (other && (!earliest || !TickReached(*other, *earliest))) earliest = other;
+    }
+    return earliest;
 }
 
 void EventManager::FireDueTimers() {

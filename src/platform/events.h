@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/media.h"
 #include "platform/window.h"
 
 namespace platform {
@@ -61,12 +62,15 @@ public:
     };
     bool InModal() const { return modalDepth_ > 0; }
 
+    // The backend's media, whose ends by the clock end waits too.
+    void WatchMedia(MediaManager* media) { media_ = media; }
+
 protected:
     Clock& Time() const { return clock_; }
     // The tick at which the next timer is due, if any runs.
     std::optional<uint32_t> NextTimerDue() const;
-    // The deadline a wait really has: its own or the next timer's, whichever
-    // comes first.
+    // The deadline a wait really has: its own, the next timer's or the next
+    // end of a playing file, whichever comes first.
     std::optional<uint32_t> EarliestOf(std::optional<uint32_t> deadline) const;
     void FireDueTimers();
     // Hands the event to the window unless a dialog holds the input.
@@ -81,6 +85,7 @@ private:
     };
 
     Clock& clock_;
+    MediaManager* media_ = nullptr;
     std::vector<Timer> timers_;
     TimerId nextTimerId_ = 1;
     int modalDepth_ = 0;

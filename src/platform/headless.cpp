@@ -50,24 +50,6 @@ void HeadlessDialogs::RunModalLoop() {
     events_.ProcessMessages();
 }
 
-namespace {
-
-// Refuses every file: the headless players come with the sound.
-class SilentPlayer final : public MediaPlayer {
-public:
-    bool Open(const std::string&) override { return false; }
-    void Stop() override {}
-    void Resume() override {}
-    bool IsEnded() const override { return true; }
-    void SetPosition(double) override {}
-};
-
-}  // namespace
-
-std::unique_ptr<MediaPlayer> HeadlessMedia::CreatePlayer(MediaChannel) {
-    return std::make_unique<SilentPlayer>();
-}
-
 void HeadlessEvents::ProcessMessages() {
     for (;;) {
         std::pair<uint32_t, WindowEvent> next;
@@ -137,6 +119,9 @@ HeadlessBackend::HeadlessBackend(ClockKind clock, uint32_t startTick)
     : clock_(MakeClock(clock, startTick)),
       virtual_(dynamic_cast<VirtualClock*>(clock_.get())),
       events_(windows_, *clock_, virtual_),
-      dialogs_(events_) {}
+      dialogs_(events_),
+      media_(*clock_) {
+    events_.WatchMedia(&media_);
+}
 
 }  // namespace platform

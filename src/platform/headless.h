@@ -1,7 +1,8 @@
 // The headless backend: windows kept in memory, scripted input, dialogs
-// answered from a queue and logged, and by default the virtual clock, which
-// waits move forward at once instead of sleeping. Headless runs and tests use
-// it; everything the player does with a window can be looked at here.
+// answered from a queue and logged, sound files that play silently for their
+// length, and by default the virtual clock, which waits move forward at once
+// instead of sleeping. Headless runs and tests use it; everything the player
+// does with a window or a sound can be looked at here.
 #pragma once
 
 #include <condition_variable>
@@ -79,10 +80,50 @@ private:
     std::vector<MessageRecord> records_;
 };
 
-// Plays nothing yet: every file is refused, as one that cannot be played.
+// What a headless player did, for the media log.
+enum class MediaEvent { Open, Fail, End, Rewind, Stop };
+
+struct MediaRecord {
+    uint32_t tick;
+    MediaChannel channel;
+    MediaEvent event;
+    std::string file;  // as given to Open
+};
+
+// "TICK CHANNEL EVENT FILE": CHANNEL music or sound; EVENT open (started),
+// fail (could not be opened), end (played to its end), rewind (started again
+// after its end or a stop), stop; FILE with \\, \r and \n escaped.
+std::string FormatMediaRecord(const MediaRecord& record);
+
+// Players that play a file for as long as its headers say (media_info.h), on
+// `clock`: the virtual clock of headless runs, or the real one when a
+// machine has no sound device. A file the reader does not know, a damaged
+// one, a directory or a missing file cannot be opened.
+//
+// A file's end happens at the tick its length says, whether anyone looks or
+// not: it is recorded (and shows in IsEnded) as soon as anything here is
+// asked after the clock passed it - a wait asks for NextEnd before it blocks
+// - with that tick, and records always come in the order of their ticks.
 class HeadlessMedia final : public MediaManager {
 public:
+    explicit HeadlessMedia(Clock& clock) : clock_(clock) {}
+    ~HeadlessMedia() override;
+
     std::unique_ptr<MediaPlayer> CreatePlayer(MediaChannel channel) override;
+    std::optional<uint32_t> NextEnd() override;
+    // Records the ends the clock has passed (at the end of a run).
+    void Flush();
+
+    // Called with each record as it is made (the media log).
+    std::function<void(const MediaRecord&)> onEvent;
+
+private:
+    class Player;
+
+    void Record(uint32_t tick, const Player& player, MediaEvent event);
+
+    Clock& clock_;
+    std::vector<Player*> players_;
 };
 
 class HeadlessEvents final : public EventManager {
@@ -125,6 +166,7 @@ public:
     // The event is pending for `window` from now on (scripted input).
     void Post(const Window& window, const WindowEvent& event) { events_.Post(window, event); }
     HeadlessDialogs& Boxes() { return dialogs_; }
+    HeadlessMedia& Sounds() { return media_; }
     // Only with the virtual clock.
     VirtualClock& Virtual() { return *virtual_; }
 

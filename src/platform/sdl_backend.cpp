@@ -14,7 +14,7 @@
 #include "platform/dialog_view.h"
 #include "platform/encoding.h"
 #include "platform/fonts.h"
-#include "platform/headless.h"
+#include "platform/sdl_media.h"
 
 namespace platform {
 namespace {
@@ -595,13 +595,21 @@ private:
 class SdlBackend final : public Backend {
 public:
     explicit SdlBackend(const SdlSettings& settings)
-        : windows_(settings.scale), events_(windows_, clock_), dialogs_(events_, windows_) {}
-    ~SdlBackend() override { SDL_Quit(); }
+        : windows_(settings.scale),
+          events_(windows_, clock_),
+          dialogs_(events_, windows_),
+          media_(std::make_unique<SdlMedia>(events_, clock_)) {
+        events_.WatchMedia(media_.get());
+    }
+    ~SdlBackend() override {
+        media_.reset();  // the sound device closes before SDL does
+        SDL_Quit();
+    }
 
     EventManager& Events() override { return events_; }
     WindowManager& Windows() override { return windows_; }
     DialogManager& Dialogs() override { return dialogs_; }
-    MediaManager& Media() override { return media_; }
+    MediaManager& Media() override { return *media_; }
     Clock& Time() override { return clock_; }
 
 private:
@@ -609,7 +617,7 @@ private:
     SdlWindows windows_;
     SdlEvents events_;
     SdlDialogs dialogs_;
-    HeadlessMedia media_;
+    std::unique_ptr<SdlMedia> media_;
 };
 
 }  // namespace

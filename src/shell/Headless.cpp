@@ -214,7 +214,7 @@ private:
     platform::HeadlessBackend& backend_;
     std::unique_ptr<TfrmMain> form_;
     InputScript script_;
-    LogOutput trace_, messages_, dump_, windows_;
+    LogOutput trace_, messages_, media_, dump_, windows_;
     std::optional<uint32_t> sleepUntil_;
     uint64_t countedTick_ = 0;
     int stepsThisTick_ = 0;
@@ -225,7 +225,8 @@ private:
 bool HeadlessRun::OpenOutputs() {
     for (auto [output, path] :
          {std::pair{&trace_, &options_.tracePath}, std::pair{&messages_, &options_.messagesPath},
-          std::pair{&dump_, &options_.dumpVarsPath}, std::pair{&windows_, &options_.windowsPath}}) {
+          std::pair{&media_, &options_.mediaLogPath}, std::pair{&dump_, &options_.dumpVarsPath},
+          std::pair{&windows_, &options_.windowsPath}}) {
         if (!output->Open(*path)) {
             std::fprintf(stderr, "orvanta3: %s: cannot write\n", path->c_str());
             return false;
@@ -357,6 +358,12 @@ int HeadlessRun::Run() {
         // The log is the record; a runaway loop of reports must not pile up.
         boxes.Clear();
     };
+    platform::HeadlessMedia& sounds = backend_.Sounds();
+    if (media_.active()) {
+        sounds.onEvent = [this](const platform::MediaRecord& record) {
+            media_.Line(platform::FormatMediaRecord(record));
+        };
+    }
     // Started before MainTimer, so that at the same tick the limit comes first.
     platform::Events().StartTimer(MaxTime() - platform::TickCount(),
                                   [] { platform::Events().Terminate(kExitStuck); });
@@ -368,6 +375,9 @@ int HeadlessRun::Run() {
     script_.QueueAnswers(boxes);
     int status =
         RunPlayer(*form_, {options_.packagePath, options_.libraryPath, options_.seed}, this);
+    // The files that ended by the last tick, though nothing asked since.
+    sounds.Flush();
+    sounds.onEvent = nullptr;
     DumpVariables();
     ListWindows();
     if (!options_.screenshotPath.empty()) WriteShot(0, options_.screenshotPath);

@@ -1,6 +1,7 @@
 // Headless runs: the player without a window or sound device, on a virtual
 // clock that jumps from one due event to the next, driven by an input script
-// and writing a command trace, a message-box log and a variable dump. Game
+// and writing a command trace, a message-box log, a media log and a variable
+// dump. Game
 // authors and our tests use it for automated playthroughs.
 #pragma once
 
@@ -26,6 +27,7 @@ struct HeadlessOptions {
     std::string inputPath;  // "" for none; "-" is standard input/output
     std::string tracePath;
     std::string messagesPath;
+    std::string mediaLogPath;
     std::string dumpVarsPath;
     std::string windowsPath;
     std::string screenshotPath;  // "" for none

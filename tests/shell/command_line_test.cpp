@@ -24,5 +24,7 @@ TEST(CommandLine, BadArgumentsExitWithTwo) {
     EXPECT_EQ(ExitStatusOf("--headless --max-time 99999999999 x.vp3"), 2);
     EXPECT_EQ(ExitStatusOf("--headless a.vp3 b.vp3"), 2);
     EXPECT_EQ(ExitStatusOf("--headless --input /nonexistent/script x.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--media-log /dev/null x.vp3"), 2) << "headless only";
+    EXPECT_EQ(ExitStatusOf("--headless --media-log /nonexistent/log x.vp3"), 2);
     EXPECT_EQ(ExitStatusOf("--headless /nonexistent/game.vp3"), 1);
 }
