@@ -5,13 +5,13 @@
 namespace sound {
 namespace {
 
-// How often a sound wait looks at its player. The players wake the event
-// loop when a sound ends, so on the real clock this only bounds a lost wake;
-// on the virtual clock it is the step by which time moves on.
+// How often a sound wait looks at its player at the latest. The sound's end
+// wakes the wait by itself (from the audio thread, or as a deadline of the
+// wait where the clock keeps the time); this only bounds a player that can
+// tell neither, such as a stand-in in tests.
 constexpr uint32_t kSoundCheckInterval = 50;
 
 // The tick until which a sound wait sleeps before it looks again.
-// TODO: the sound's own end tick, once the players can tell it.
 uint32_t NextSoundCheck() {
     return platform::TickCount() + kSoundCheckInterval;
 }

@@ -51,7 +51,7 @@ protected:
     }
 };
 
-TEST_F(MediaLog, DISABLED_MusicLoopsAndAWaitedSoundHoldsTheGameUntilItsEnd) {
+TEST_F(MediaLog, MusicLoopsAndAWaitedSoundHoldsTheGameUntilItsEnd) {
     Write("theme.wav", Wav(300));
     Write("media/chime.wav", Wav(500));
     Write("pop.wav", Wav(100));
