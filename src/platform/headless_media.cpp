@@ -21,8 +21,11 @@ public:
     Player(HeadlessMedia& media, MediaChannel channel) : media_(&media), channel_(channel) {
         media.players_.push_back(this);
     }
+    // An end that came before the player goes is still recorded.
     ~Player() override {
-        if (media_) std::erase(media_->players_, this);
+        if (!media_) return;
+        media_->Flush();
+        std::erase(media_->players_, this);
     }
     Player(const Player&) = delete;
     Player& operator=(const Player&) = delete;

@@ -92,8 +92,9 @@ TEST(HeadlessMedia, MusicLoopsAndStops) {
                         }));
 }
 
-// Two channels end while nobody looks; their ends come in tick order, and
-// at the end of a run the ends passed are written out.
+// Two channels end while nobody looks; their ends come in tick order, also
+// the end of a player let go before anyone asked, and at the end of a run
+// the ends passed are written out.
 TEST(HeadlessMedia, EndsAreLoggedInTheOrderOfTheirTicks) {
     Host host;
     std::unique_ptr<MediaPlayer> music = Media().CreatePlayer(MediaChannel::Music);
@@ -104,6 +105,8 @@ TEST(HeadlessMedia, EndsAreLoggedInTheOrderOfTheirTicks) {
     host.clock.Set(20000);
     ASSERT_TRUE(sound->Open(kSplash));
     host.clock.Set(30000);
+    sound.reset();
+    host.clock.Set(40000);
     host.backend.Sounds().Flush();
     EXPECT_EQ(host.log, (Lines{"0 music open " + kSong, "50 sound open " + kSplash,
                                "2075 sound end " + kSplash, "10098 music end " + kSong,

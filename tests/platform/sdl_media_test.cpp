@@ -64,8 +64,9 @@ protected:
     void SetUp() override {
         TempDirTest::SetUp();
         setenv("SDL_AUDIODRIVER", "disk", 1);
-        // A buffer of 46 ms every 5 ms.
-        setenv("SDL_DISKAUDIODELAY", "5", 1);
+        // A buffer of 46 ms every 10 ms: what the player does on an end
+        // (stop, start again) comes later in the sound by 4.6 times its delay.
+        setenv("SDL_DISKAUDIODELAY", "10", 1);
         // Nothing ever waits longer, should a wake-up go missing.
         Events().StartTimer(60000, [] { Events().Terminate(1); });
     }
@@ -115,7 +116,10 @@ TEST_F(SdlSound, EveryFileSoundsForItsLengthOnBothChannels) {
             });
             const char* name = channel == MediaChannel::Music ? "music " : "sound ";
             EXPECT_GT(heard.Length(), heardFraction * length) << name << file;
-            EXPECT_LT(heard.Length(), length + 100) << name << file;
+            // A chunk ends by itself; the music's stream plays on until the
+            // wait has woken and stopped it.
+            EXPECT_LT(heard.Length(), length + (channel == MediaChannel::Music ? 250 : 100))
+                << name << file;
         }
     }
 }
@@ -137,7 +141,7 @@ TEST_F(SdlSound, MusicLoopsOnTheBeat) {
             music->Stop();
         });
         EXPECT_GT(heard.Length(), 2 * LengthOf(path) - 300.0) << file;
-        EXPECT_LT(heard.Length(), 2 * LengthOf(path) + 200.0) << file;
+        EXPECT_LT(heard.Length(), 2 * LengthOf(path) + 400.0) << file;
     }
 }
 
