@@ -1,8 +1,7 @@
 // Headless runs: the player without a window or sound device, on a virtual
 // clock that jumps from one due event to the next, driven by an input script
 // and writing a command trace, a message-box log, a media log and a variable
-// dump. Game
-// authors and our tests use it for automated playthroughs.
+// dump. Game authors and our tests use it for automated playthroughs.
 #pragma once
 
 #include <cstdint>
