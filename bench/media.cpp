@@ -17,13 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
-#include "platform/sdl_backend.h"
+#include "sdl_window.h"
 
 namespace {
 
-constexpr int32_t kWidth = 640;
-constexpr int32_t kHeight = 480;
 constexpr uint32_t kStepMilliseconds = 200;
 constexpr uint32_t kWaitMilliseconds = 10000;
 constexpr double kGoalPercent = 2.0;
@@ -40,20 +37,15 @@ void BM_WaitForClick(benchmark::State& state) {
     const bool withMusic = state.range(0) != 0;
     setenv("SDL_AUDIODRIVER", "disk", 0);
     setenv("SDL_DISKAUDIOFILE", "/dev/null", 0);
-    std::string problem;
-    std::unique_ptr<platform::Backend> backend = platform::OpenSdlBackend({1}, problem);
-    if (!backend) {
-        state.SkipWithError(problem.c_str());
+    bench::ShownSdlWindow shown(1);
+    if (!shown.Shown()) {
+        state.SkipWithError(shown.Problem().c_str());
         return;
     }
-    platform::ScopedBackend installed(*backend);
-    platform::WindowSink sink;
-    std::unique_ptr<platform::Window> window = platform::Windows().Create(sink, {});
-    window->SetClientSize(kWidth, kHeight);
-    const std::vector<uint32_t> frame(size_t(kWidth) * kHeight, 0x00336699);
-    window->Upload(frame.data(), kWidth, kHeight, kWidth, 0, 0);
-    window->SetVisible(true);
-    platform::Events().ProcessMessages();
+    const std::vector<uint32_t> frame(size_t(bench::kWindowWidth) * bench::kWindowHeight,
+                                      0x00336699);
+    shown.Window().Upload(frame.data(), bench::kWindowWidth, bench::kWindowHeight,
+                          bench::kWindowWidth, 0, 0);
 
     std::unique_ptr<platform::MediaPlayer> music =
         platform::Media().CreatePlayer(platform::MediaChannel::Music);

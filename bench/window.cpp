@@ -9,13 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
-#include "platform/sdl_backend.h"
+#include "sdl_window.h"
 
 namespace {
 
-constexpr int32_t kWidth = 640;
-constexpr int32_t kHeight = 480;
+constexpr int32_t kWidth = bench::kWindowWidth;
+constexpr int32_t kHeight = bench::kWindowHeight;
 constexpr size_t kFrameBytes = size_t(kWidth) * kHeight * sizeof(uint32_t);
 
 // Two different frames, so that no present could be skipped as unchanged.
@@ -38,27 +37,20 @@ void BM_Memcpy640x480(benchmark::State& state) {
 BENCHMARK(BM_Memcpy640x480)->Unit(benchmark::kMicrosecond);
 
 void BM_Present640x480(benchmark::State& state) {
-    std::string problem;
-    std::unique_ptr<platform::Backend> backend =
-        platform::OpenSdlBackend({int(state.range(0))}, problem);
-    if (!backend) {
-        state.SkipWithError(problem.c_str());
+    bench::ShownSdlWindow shown(int(state.range(0)));
+    if (!shown.Shown()) {
+        state.SkipWithError(shown.Problem().c_str());
         return;
     }
-    platform::ScopedBackend installed(*backend);
-    platform::WindowSink sink;
-    std::unique_ptr<platform::Window> window = platform::Windows().Create(sink, {});
-    window->SetClientSize(kWidth, kHeight);
-    window->SetVisible(true);
-    platform::Events().ProcessMessages();
+    platform::Window& window = shown.Window();
     const std::vector<uint32_t> frames[2] = {Frame(1), Frame(2)};
-    size_t shown = 0;
+    size_t frame = 0;
     for (auto _ : state) {
-        window->Upload(frames[++shown % 2].data(), kWidth, kHeight, kWidth, 0, 0);
-        window->Flush();
+        window.Upload(frames[++frame % 2].data(), kWidth, kHeight, kWidth, 0, 0);
+        window.Flush();
         // The player handles its events between frames; so does the benchmark,
         // or they pile up.
-        if (shown % 64 == 0) platform::Events().ProcessMessages();
+        if (frame % 64 == 0) platform::Events().ProcessMessages();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * kFrameBytes);
 }
