@@ -3,20 +3,6 @@
 #include "platform/backend.h"
 
 namespace sound {
-namespace {
-
-// How often a sound wait looks at its player at the latest. The sound's end
-// wakes the wait by itself (from the audio thread, or as a deadline of the
-// wait where the clock keeps the time); this only bounds a player that can
-// tell neither, such as a stand-in in tests.
-constexpr uint32_t kSoundCheckInterval = 50;
-
-// The tick until which a sound wait sleeps before it looks again.
-uint32_t NextSoundCheck() {
-    return platform::TickCount() + kSoundCheckInterval;
-}
-
-}  // namespace
 
 TMediaPlayer::TMediaPlayer(platform::MediaManager& media, platform::MediaChannel channel)
     : media_(media), channel_(channel) {}
@@ -104,10 +90,12 @@ void TMusicCtrl::StopSound() {
     soundPlaying_ = false;
 }
 
+// Sleeps in the event wait: the sound's end wakes it (from the audio thread,
+// or as a deadline of the wait where the clock keeps the time).
 void TMusicCtrl::WaitForSoundEnd() {
     platform::EventManager& events = platform::Events();
     while (!soundPlayer_.IsEnded() && !events.Terminated()) {
-        events.WaitUntil(NextSoundCheck());
+        events.Wait();
         events.ProcessMessages();
     }
 }

@@ -2,12 +2,13 @@
 // "TICK CHANNEL EVENT [ARGUMENT]"; a file plays only when it was given a
 // length, and then for that many milliseconds of the installed clock, or
 // until the test ends it. FakeMediaPlatform installs a headless backend
-// whose media are these.
+// whose media are these, their ends deadlines of its event waits.
 #pragma once
 
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,15 @@ public:
     // What plays on `channel` ends now.
     void End(platform::MediaChannel channel) {
         if (Player* player = current_[Index(channel)]) player->End();
+    }
+
+    std::optional<uint32_t> NextEnd() override {
+        std::optional<uint32_t> earliest;
+        for (const Player* player : current_) {
+            std::optional<uint32_t> end = player ? player->EndTick() : std::nullopt;
+            if (end && (!earliest || platform::TickReached(*earliest, *end))) earliest = end;
+        }
+        return earliest;
     }
 
 private:
@@ -79,6 +89,13 @@ private:
             running_ = running;
         }
         void End() { Start(length_); }
+        // The tick at which it reaches its end, if it plays towards one.
+        std::optional<uint32_t> EndTick() const {
+            if (!running_ || length_ == kForever || position_ >= length_) return std::nullopt;
+            uint32_t end = since_ + (length_ - position_);
+            return platform::TickReached(platform::TickCount(), end) ? std::nullopt
+                                                                     : std::optional{end};
+        }
 
     private:
         void Log(const std::string& event) const {
@@ -114,6 +131,8 @@ private:
 // with FakeMedia in place of its own media.
 class FakeMediaPlatform final : public platform::Backend {
 public:
+    FakeMediaPlatform() { headless.Events().WatchMedia(&media); }
+
     platform::EventManager& Events() override { return headless.Events(); }
     platform::WindowManager& Windows() override { return headless.Windows(); }
     platform::DialogManager& Dialogs() override { return headless.Dialogs(); }
