@@ -1,10 +1,8 @@
 // Music and sounds played by the headless runner's own players, which play
 // WAV files on the virtual clock, as its media log tells: "TICK CHANNEL EVENT
-// FILE", CHANNEL music or sound, EVENT open, fail, end, rewind or stop.
-//
-// DISABLED until the runner has --media-log and its players play files; the
-// sound waits then end on the sound's own end tick. An "end" line is expected
-// at the tick the file reaches its end, whether or not anyone looks.
+// FILE", CHANNEL music or sound, EVENT open, fail, end, rewind or stop. An
+// "end" line comes at the tick the file reaches its end, whether or not
+// anyone looks.
 #include <sys/wait.h>
 
 #include <cstdlib>
