@@ -64,9 +64,8 @@ fuzz: $(FUZZ_DIR)/build.ninja
 deps:
 	@if [ "$$(id -u)" -eq 0 ]; then scripts/install-deps.sh; fi
 
-# Until the game window exists the demo plays headless through its playthrough
-# script, printing each command and leaving a screenshot of the last scene.
-# A window when there is a display; else headless, leaving the last scene as a picture.
+# A window when there is a display; else headless through the playthrough
+# script, printing each command and leaving the last scene as a picture.
 run: deps build
 	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  $(BUILD_DIR)/orvanta3 $(BUILD_DIR)/demo.vp3; \
