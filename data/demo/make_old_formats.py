@@ -9,7 +9,7 @@
                              the TGA plug-in; keyed like the fox
     town.mag        960x200  a harbour town at night, 16-colour MAG, wider
                              than the screen: the game scrolls a view over it
-    sparkle.png     128x32   a twinkle in four frames of 32x32, animated
+    sparkle.png     48x48    a glint of light over the lighthouse's lamp
 
 Sprites for a colour key need hard edges: a softened edge would mix the key
 into the outline. Same script, same files. Uses the drawing helpers of
@@ -246,19 +246,19 @@ def town():
 
 
 def sparkle():
-    size, frames = 32, 4
+    """A four-pointed glint: thin along the axes, a glow at the centre."""
+    size = 48
     gold, white = rgb(0xffe9a0), (255, 255, 255)
-    picture = [[None] * (size * frames) for _ in range(size)]
-    for frame, scale in enumerate([0.35, 0.7, 1.0, 0.7]):
-        for y in range(size):
-            for x in range(size):
-                px, py = x + 0.5 - 16, y + 0.5 - 16
-                # A four-pointed star: thin along the axes, a glow at the centre.
-                arms = min(abs(px) * 6 + abs(py), abs(py) * 6 + abs(px)) / (15 * scale)
-                pixel = (0.0, 0.0, 0.0, 0.0)
-                pixel = over(pixel, gold, clamp(1 - math.hypot(px, py) / (12 * scale)) ** 2 * 0.6)
-                pixel = over(pixel, white, coverage((arms - 1) * 8 * scale))
-                picture[y][frame * size + x] = unpremultiply(pixel)
+    picture = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            px, py = x + 0.5 - size / 2, y + 0.5 - size / 2
+            arms = min(abs(px) * 6 + abs(py), abs(py) * 6 + abs(px)) / 22
+            pixel = over((0.0, 0.0, 0.0, 0.0), gold, clamp(1 - math.hypot(px, py) / 18) ** 2 * 0.7)
+            pixel = over(pixel, white, coverage((arms - 1) * 10))
+            row.append(unpremultiply(pixel))
+        picture.append(row)
     return picture
 
 
