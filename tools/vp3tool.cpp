@@ -107,5 +107,6 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "extract") == 0) return vp3tool::Extract(args);
     if (std::strcmp(command, "verify") == 0) return vp3tool::Verify(args);
     if (std::strcmp(command, "convert") == 0) return vp3tool::Convert(args);
+    if (std::strcmp(command, "check") == 0) return vp3tool::Check(args);
     return vp3tool::UsageError(std::string("unknown command ") + command);
 }
