@@ -74,7 +74,7 @@ void TScreenControl::ReadSlot(int32_t index) {
 }
 
 std::pair<int32_t, int32_t> TScreenControl::ScreenSize(scenario::TVeltoFile& document,
-                                                      int32_t index) {
+                                                       int32_t index) {
     const SlotDefaults& defaults = kSlotDefaults[index];
     return {document.GetInt(defaults.section, "ImageWidth", defaults.width),
             document.GetInt(defaults.section, "ImageHeight", defaults.height)};

@@ -275,7 +275,8 @@ std::vector<std::pair<char, std::string>> TVariableCtrl::TextReferences(std::str
         };
     };
     std::string withoutStrings;
-    if (ReplaceMarkedNames(text, '$', recorder('$'), withoutStrings, reference) == Replaced::kDone) {
+    if (ReplaceMarkedNames(text, '$', recorder('$'), withoutStrings, reference) ==
+        Replaced::kDone) {
         std::string rest;
         ReplaceMarkedNames(withoutStrings, '%', recorder('%'), rest, reference);
     }
