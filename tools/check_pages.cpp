@@ -43,13 +43,6 @@ struct Picture {
     int32_t height = 0;
 };
 
-// A variable a command reads, looked up once every command has been seen.
-struct VariableRead {
-    Place place;
-    char marker;
-    std::string name;
-};
-
 struct OpenIf {
     Place place;
     bool hasElse;
@@ -325,10 +318,13 @@ private:
         }
     }
 
+    // Each variable is looked up once every command has been seen, and
+    // reported where it is first read.
     void Reads(const Place& place, char marker, std::string_view name) {
         // Names beginning with "@" are the player's own, always there.
-        if (reporting_ && !name.starts_with('@'))
-            reads_.push_back({place, marker, std::string(name)});
+        if (reporting_ && !name.starts_with('@')) {
+            firstReads_.try_emplace({marker, std::string(name)}, place);
+        }
     }
 
     void ReadsOperand(const Place& place, std::string_view operand) {
@@ -336,21 +332,19 @@ private:
     }
 
     void ReadsText(const Place& place, std::string_view text) {
-        for (const auto& [marker, name] : TVariableCtrl::TextReferences(text)) {
-            Reads(place, marker, name);
-        }
+        TVariableCtrl::ForEachTextReference(
+            text, [&](char marker, std::string_view name) { Reads(place, marker, name); });
     }
 
     void CheckReads() {
         TVariableCtrl& variables = access_.Variables();
-        for (const VariableRead& read : reads_) {
-            bool number = read.marker == '%';
-            if (set_[number].count(read.name) != 0) continue;
-            if (number ? variables.HasValueVar(read.name) : variables.HasStringVar(read.name)) {
-                continue;
-            }
-            Report(read.place, Severity::Warning,
-                   std::string("variable ") + read.marker + PrintableText(read.name) + read.marker +
+        for (const auto& [variable, place] : firstReads_) {
+            const auto& [marker, name] = variable;
+            bool number = marker == '%';
+            if (set_[number].count(name) != 0) continue;
+            if (number ? variables.HasValueVar(name) : variables.HasStringVar(name)) continue;
+            Report(place, Severity::Warning,
+                   std::string("variable ") + marker + PrintableText(name) + marker +
                        " is read but never declared or set");
         }
     }
@@ -396,7 +390,7 @@ private:
     std::vector<bool> covered_;  // lines that belong to a command
     std::map<std::string, Picture> pictures_;
     std::array<std::set<std::string>, 2> set_;  // string, numeric variables commands set
-    std::vector<VariableRead> reads_;
+    std::map<std::pair<char, std::string>, Place> firstReads_;  // by marker and name
 };
 
 }  // namespace

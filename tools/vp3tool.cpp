@@ -73,10 +73,10 @@ vp3tool check PKG [--library PATH]
     veltort3.vlb beside vp3tool, where the player looks for it), and lists
     what would go wrong without playing it, one finding a line in UTF-8:
         PLACE: error: TEXT   or   PLACE: warning: TEXT
-    PLACE is BOOK/PAGE#INDEX for a command (INDEX counts the page's commands
-    from 0), BOOK/PAGE for a page as a whole, an entry's name for an entry of
-    the package, and "-" for the package as a whole. Findings are listed in that
-    order, by the pages' and entries' places in the package, each once.
+    PLACE is "-" for the package as a whole, an entry's name for an entry of
+    the package, BOOK/PAGE for a page as a whole and BOOK/PAGE#INDEX for a
+    command (INDEX counts the page's commands from 0). Findings are listed in
+    that order, by their places in the package, each once.
     Errors: a jump, call, choice or button leading to no page; a picture or
     sound named without variables that the player would not find where it
     looks (pictures in the package, or on disk for a plain scenario file, PNG
@@ -88,9 +88,10 @@ vp3tool check PKG [--library PATH]
     stored compressed; a damaged scenario and anything else the player reports
     while opening the game (a damaged scenario's pages are not checked).
     Warnings: a variable (%NAME% or $NAME$) read but never declared in the
-    blocks "ValueFlag" or "StringFlag" nor set by a command; a page that
-    nothing leads to from the start page, the library's pages or a button;
-    text that is not valid CP932; a picture larger than the game screen.
+    blocks "ValueFlag" or "StringFlag" nor set by a command, where it is first
+    read; a page that nothing leads to from the start page, the library's
+    pages or a button; text that is not valid CP932; a picture larger than the
+    game screen.
     Given the system library itself (ID OV3LIB), checks its book "_system".
     Exit status 0 when there is no error, 1 when there is one.
 

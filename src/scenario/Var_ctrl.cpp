@@ -265,22 +265,20 @@ std::string TVariableCtrl::Get_Text(std::string_view text) {
     return Substitute(text, failed);
 }
 
-std::vector<std::pair<char, std::string>> TVariableCtrl::TextReferences(std::string_view text) {
-    std::vector<std::pair<char, std::string>> references;
+void TVariableCtrl::ForEachTextReference(std::string_view text,
+                                         const std::function<void(char, std::string_view)>& read) {
     std::string_view reference;
-    auto recorder = [&references](char marker) {
-        return [&references, marker](std::string_view name) {
-            references.emplace_back(marker, name);
+    auto reader = [&read](char marker) {
+        return [&read, marker](std::string_view name) {
+            read(marker, name);
             return std::string();
         };
     };
     std::string withoutStrings;
-    if (ReplaceMarkedNames(text, '$', recorder('$'), withoutStrings, reference) ==
-        Replaced::kDone) {
+    if (ReplaceMarkedNames(text, '$', reader('$'), withoutStrings, reference) == Replaced::kDone) {
         std::string rest;
-        ReplaceMarkedNames(withoutStrings, '%', recorder('%'), rest, reference);
+        ReplaceMarkedNames(withoutStrings, '%', reader('%'), rest, reference);
     }
-    return references;
 }
 
 }  // namespace scenario

@@ -6,11 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "scenario/Velto_file.h"
 
@@ -73,10 +73,11 @@ public:
     std::string Substitute(std::string_view text, bool& failed);
     // Substitute, what it gives on failure standing in for the text.
     std::string Get_Text(std::string_view text);
-    // The variables Substitute reads in `text`, in order, each with its
-    // marker. The numeric pass sees the string variables as empty, since
+    // Hands `read` each variable Substitute reads in `text`, in order, with
+    // its marker. The numeric pass sees the string variables as empty, since
     // their values are not known without playing.
-    static std::vector<std::pair<char, std::string>> TextReferences(std::string_view text);
+    static void ForEachTextReference(std::string_view text,
+                                     const std::function<void(char, std::string_view)>& read);
 
 private:
     int32_t SpecialValue(std::string_view name);

@@ -116,6 +116,7 @@ TEST_F(Check, ListsEachFaultOfAGameOnceInTheOrderOfThePackage) {
         "@MessageDraw",
         "if.VariableType=Text",
         "if.Variable1=$入力$",
+        "if.Variable2=%未定%",
         "@if",
         "@else",
         "@else",
