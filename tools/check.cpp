@@ -121,8 +121,21 @@ void ReadLibrary(storage::TVeltoAccessControl& access, const std::string& path, 
                      : "no system library at " + path + " (--library names one)");
 }
 
-// The game with its library, as the player opens it. False when what was
-// read cannot be checked further.
+// The library's book "_system" joins the game's pages. False when that
+// leaves the document damaged: a block the game leaves open at its end takes
+// in the book.
+bool JoinLibrary(storage::TVeltoAccessControl& access, const std::string& path,
+                 Findings& findings) {
+    ReadLibrary(access, path, false, findings);
+    if (access.Document().DamagedLine() < 0) return true;
+    findings.Add(Place(), Severity::Error,
+                 "the scenario ends inside a block, which takes in the system library's book: "
+                 "the scenario is damaged, so its pages are not checked");
+    return false;
+}
+
+// The game as the player opens it. False when what was read cannot be
+// checked further.
 bool ReadGame(storage::TVeltoAccessControl& access, const std::string& path, Findings& findings) {
     {
         BoxesTaken reports(ErrorsOfPackage(findings));
@@ -191,14 +204,17 @@ int Check(const Arguments& args) {
     storage::TVeltoAccessControl access;
     // A library is checked as the player reads it for every game.
     const bool isLibrary = storage::Link_HasId(options.package.c_str(), "OV3LIB");
+    bool checkable = true;
     if (isLibrary) {
         ReadLibrary(access, options.package, true, findings);
         CheckEntries(access.Library(), findings);
+    } else {
+        checkable = ReadGame(access, options.package, findings);
     }
-    if (isLibrary || ReadGame(access, options.package, findings)) {
-        // The library's own pages, brought into a game, are checked with the library.
-        auto reportedLines = static_cast<int32_t>(access.Document().Lines().size());
-        if (!isLibrary) ReadLibrary(access, options.library, false, findings);
+    // The library's own pages, brought into a game, are checked with the library.
+    auto reportedLines = static_cast<int32_t>(access.Document().Lines().size());
+    if (checkable && !isLibrary) checkable = JoinLibrary(access, options.library, findings);
+    if (checkable) {
         BoxesTaken quiet([](std::string) {});
         CheckPages(access, reportedLines, !isLibrary, findings);
     }

@@ -299,6 +299,18 @@ TEST_F(Check, ReportsWhatStopsTheReadingAndBadCommandLines) {
                                  "-: error: no FileType in the header block \"Velto\"",
                              }));
 
+    // A book left open at the end is no damage until the library's book follows it.
+    const std::string open =
+        Write("open.vf3", Scenario({"/// game", "<Head=\"Velto\">", "FileType=OV3", "<Head End>",
+                                    "<Book=\"b\">", "<Page=\"p\">", "@Bogus", "<Page End>"}));
+    result = Run({"check", open, "--library", Library()});
+    EXPECT_EQ(Lines(result),
+              (std::vector<std::string>{
+                  "-: error: system library: ファイルが破損しています [Book block miss close flag]",
+                  "-: error: the scenario ends inside a block, which takes in the system "
+                  "library's book: the scenario is damaged, so its pages are not checked",
+              }));
+
     const std::string game =
         Write("game.vf3", Scenario({"/// game", "<Head=\"Velto\">", "FileType=OV3", "<Head End>"}));
     result = Run({"check", game, "--library", Path("none.vlb")});
