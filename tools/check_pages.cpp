@@ -140,8 +140,8 @@ private:
         switch (command.Type) {
             case kCmdUnknown:
             case kCmdSaveCtrl:
-                return Report(place, Severity::Error,
-                              "unknown command " + Quoted(scenario::Trim(command.Line)));
+                // As written: with spaces around it, a known name is unknown too.
+                return Report(place, Severity::Error, "unknown command " + Quoted(command.Line));
             case kCmdIf:
                 CheckNesting(place, command.Type);
                 return CheckCondition(place, command);

@@ -163,6 +163,7 @@ TEST_F(Check, ListsEachFaultOfAGameOnceInTheOrderOfThePackage) {
         "Call.BookName=本",
         "Call.PageName=孤立先",
         "@Call",
+        " @Return",
         "<Page End>",
         "<Page=\"孤立先\">",
         "@Return",
@@ -212,6 +213,7 @@ TEST_F(Check, ListsEachFaultOfAGameOnceInTheOrderOfThePackage) {
                                  "本/始め#22: error: jump target \"本/どこにもない\" is no page",
                                  "本/離れ小島: warning: nothing leads here from the start page, "
                                  "the system library's pages or a button",
+                                 "本/離れ小島#1: error: unknown command \" @Return\"",
                                  "本/孤立先: warning: nothing leads here from the start page, the "
                                  "system library's pages or a button",
                                  "本/多すぎ: warning: nothing leads here from the start page, the "
