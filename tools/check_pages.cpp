@@ -124,14 +124,16 @@ private:
             commands.GetCommand(index, command);
             Place place = Place::OfPage(page, index);
             CheckCommand(place, command);
-            if (!IsValidText(command))
+            if (!IsValidText(command)) {
                 Report(place, Severity::Warning, "text that is not valid CP932");
+            }
             size_t end = std::min(line + command.Params.size() + 1, covered_.size());
             std::fill(covered_.begin() + std::min(line, end), covered_.begin() + end, true);
             line = end;
         }
-        for (const OpenIf& open : openIfs_)
+        for (const OpenIf& open : openIfs_) {
             Report(open.place, Severity::Error, "@if without @endif");
+        }
         openIfs_.clear();
     }
 
@@ -289,8 +291,9 @@ private:
                       int32_t rows = 1) {
         if (!reporting_ || NamesVariable(name)) return;
         const Picture& picture = PictureNamed(name);
-        if (!picture.found)
+        if (!picture.found) {
             return Report(place, Severity::Error, "picture " + Quoted(name) + " not found");
+        }
         if (!picture.readable) {
             return Report(place, Severity::Error, "picture " + Quoted(name) + " cannot be read");
         }
