@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "names.h"
-#include "platform/ascii.h"
+#include "storage/Velto_access.h"
 #include "vp3tool.h"
 
 namespace vp3tool {
@@ -44,13 +44,13 @@ bool VerifyEntry(Package& package, int32_t index) {
                                             ", whose name differs at most in letter case");
         return false;
     }
-    if (!IsCompressed(entry)) return true;
-    if (platform::HasExtension(entry.name, ".png")) {
+    if (IsCompressedPicture(entry)) {
         package.ReportEntryError(index,
                                  "compressed PNG picture: the player reads pictures only "
                                  "when they are stored as they are");
         return false;
     }
+    if (!IsCompressed(entry)) return true;
     CountingStream sink;
     return package.ReadEntry(index, &sink);
 }
@@ -71,7 +71,7 @@ int List(const Arguments& args) {
         std::printf("%s\t%" PRIu32 "\t%s\t%s\t%s\n", DisplayName(entry.name).c_str(), entry.size,
                     inflated ? std::to_string(plainSize).c_str() : "?",
                     IsCompressed(entry) ? "compressed" : "stored",
-                    IsMarkedForExtraction(entry) ? "extract" : "-");
+                    storage::IsMarkedForExtraction(entry) ? "extract" : "-");
     }
     return sound ? kExitOk : kExitBadInput;
 }

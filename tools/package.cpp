@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "names.h"
+#include "platform/ascii.h"
 #include "platform/dialogs.h"
 #include "platform/encoding.h"
 #include "vp3tool.h"
@@ -99,8 +100,8 @@ bool IsCompressed(const storage::LinkEntry& entry) {
     return (entry.attributes & storage::kLinkCompressed) != 0;
 }
 
-bool IsMarkedForExtraction(const storage::LinkEntry& entry) {
-    return (entry.options & storage::kLinkExtract) != 0 && storage::Link_KindOf(&entry) != 0;
+bool IsCompressedPicture(const storage::LinkEntry& entry) {
+    return IsCompressed(entry) && platform::HasExtension(entry.name, ".png");
 }
 
 }  // namespace vp3tool

@@ -1,5 +1,5 @@
-// vp3tool: builds, lists, extracts and verifies game packages and system libraries,
-// and converts pictures.
+// vp3tool: builds, lists, extracts, verifies and checks game packages and system
+// libraries, and converts pictures.
 #include "vp3tool.h"
 
 #include <cstdio>
@@ -11,8 +11,8 @@
 namespace {
 
 constexpr const char* kHelp = R"(Usage: vp3tool COMMAND ARGUMENTS
-Builds and inspects Orvanta 3 game packages (.vp3) and system libraries (.vlb),
-and converts pictures the player shows into PNG.
+Builds, inspects and checks Orvanta 3 game packages (.vp3) and system libraries
+(.vlb), and converts pictures the player shows into PNG.
 
 vp3tool create OUT [--id ID] [--compress] [--extract PATTERN]... [--stub FILE] INPUT...
     Builds the package OUT. Every file below a folder INPUT becomes an entry named
@@ -67,11 +67,39 @@ vp3tool convert IN OUT.png [--plugins DIR]
     format an image plug-in "*.spi" beside vp3tool, or in DIR, reads) and writes it
     as an 8-bit RGBA PNG, the picture's transparency as the alpha channel.
 
+vp3tool check PKG [--library PATH]
+    Reads the game PKG (a package, or a plain scenario file starting with "///")
+    as the player opens it, with the system library PATH (by default
+    veltort3.vlb beside vp3tool, where the player looks for it), and lists
+    what would go wrong without playing it, one finding a line in UTF-8:
+        PLACE: error: TEXT   or   PLACE: warning: TEXT
+    PLACE is "-" for the package as a whole, an entry's name for an entry of
+    the package, BOOK/PAGE for a page as a whole and BOOK/PAGE#INDEX for a
+    command (INDEX counts the page's commands from 0). Findings are listed in
+    that order, by their places in the package, each once.
+    Errors: a jump, call, choice or button leading to no page; a picture or
+    sound named without variables that the player would not find where it
+    looks (pictures in the package, or on disk for a plain scenario file, PNG
+    pictures also in the library; sounds in the data directory or beside the
+    package, letter case ignored on disk too), or a picture it cannot read; an
+    unknown command; "@if", "@else" and "@endif" that do not pair up within a
+    page; a page of more than 500 commands; a layer not in the layer list; a
+    missing or wrong FileType; a CommandVersion newer than 16; a PNG entry
+    stored compressed; a damaged scenario and anything else the player reports
+    while opening the game (a damaged scenario's pages are not checked).
+    Warnings: a variable (%NAME% or $NAME$) read but never declared in the
+    blocks "ValueFlag" or "StringFlag" nor set by a command, where it is first
+    read; a page that nothing leads to from the start page, the library's
+    pages or a button; text that is not valid CP932; a picture larger than the
+    game screen.
+    Given the system library itself (ID OV3LIB), checks its book "_system".
+    Exit status 0 when there is no error, 1 when there is one.
+
 A file that starts with an archive ID (1 to 7 printable ASCII characters padded
 with NUL to 8 bytes, such as OV3PKG, OV3LIB or LINKAGE) is read as a plain archive;
 any other file is searched for an archive appended behind a separator line.
 
-Exit status: 0 success; 1 a damaged or unreadable input (or an output that cannot
+Exit status: 0 success; 1 a damaged or unreadable input (for check: an error found) (or an output that cannot
 be written); 2 a bad command line. Each error is one line on stderr naming the file.
 )";
 
@@ -107,5 +135,6 @@ int main(int argc, char** argv) {
     if (std::strcmp(command, "extract") == 0) return vp3tool::Extract(args);
     if (std::strcmp(command, "verify") == 0) return vp3tool::Verify(args);
     if (std::strcmp(command, "convert") == 0) return vp3tool::Convert(args);
+    if (std::strcmp(command, "check") == 0) return vp3tool::Check(args);
     return vp3tool::UsageError(std::string("unknown command ") + command);
 }

@@ -21,6 +21,7 @@ int List(const Arguments& args);
 int Extract(const Arguments& args);
 int Verify(const Arguments& args);
 int Convert(const Arguments& args);
+int Check(const Arguments& args);
 
 // The tool has no window: its platform is headless, and the message boxes
 // the player's code shows are printed on stderr.
@@ -68,7 +69,8 @@ private:
 };
 
 bool IsCompressed(const storage::LinkEntry& entry);
-// The player extracts an entry only when the option asks for it and a kind bit is set.
-bool IsMarkedForExtraction(const storage::LinkEntry& entry);
+// A PNG picture stored as a zlib stream: players read pictures straight from
+// the package file, so a game must store them as they are.
+bool IsCompressedPicture(const storage::LinkEntry& entry);
 
 }  // namespace vp3tool

@@ -1,6 +1,7 @@
 #include "graphics/Scrnctrl.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "graphics/Col_name.h"
 #include "platform/ascii.h"
@@ -57,8 +58,7 @@ void TScreenControl::ReadSlot(int32_t index) {
     const SlotDefaults& defaults = kSlotDefaults[index];
     scenario::TVeltoFile& document = sources_.Document;
     TScreenSlot& slot = slots_[index];
-    slot.ImageWidth = document.GetInt(defaults.section, "ImageWidth", defaults.width);
-    slot.ImageHeight = document.GetInt(defaults.section, "ImageHeight", defaults.height);
+    std::tie(slot.ImageWidth, slot.ImageHeight) = ScreenSize(document, index);
     slot.Screen = std::make_unique<TLasScreen>(slot.ImageWidth, slot.ImageHeight);
     slot.RelativeX = document.GetInt(defaults.section, "RelativeToMainX", defaults.x);
     slot.RelativeY = document.GetInt(defaults.section, "RelativeToMainY", defaults.y);
@@ -73,12 +73,25 @@ void TScreenControl::ReadSlot(int32_t index) {
             .value_or(0);
 }
 
+std::pair<int32_t, int32_t> TScreenControl::ScreenSize(scenario::TVeltoFile& document,
+                                                       int32_t index) {
+    const SlotDefaults& defaults = kSlotDefaults[index];
+    return {document.GetInt(defaults.section, "ImageWidth", defaults.width),
+            document.GetInt(defaults.section, "ImageHeight", defaults.height)};
+}
+
+scenario::StringList TScreenControl::GameScreenLayerNames(const TLayerCtrl& layers) {
+    scenario::StringList names{std::string(kTextLayerName)};
+    const scenario::StringList& registry = layers.NameList();
+    names.insert(names.end(), registry.begin(), registry.end());
+    return names;
+}
+
 // Screen 0: the base layer, the registry's layers from "背景レイヤー" upwards,
 // then "テキストレイヤー" on top. Tool windows: one background layer.
 void TScreenControl::SetupLayers() {
     TLasScreen& main = *slots_[0].Screen;
-    main.AddLayerAfter(main.BaseLayer()).SetName(std::string(kTextLayerName));
-    for (const std::string& name : sources_.Layers.NameList()) {
+    for (const std::string& name : GameScreenLayerNames(sources_.Layers)) {
         main.AddLayerAfter(main.BaseLayer()).SetName(name);
     }
     for (int32_t index = 1; index < kScreenCount; ++index) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "graphics/Dyna_lay.h"
 #include "graphics/Las_scrn.h"
@@ -57,6 +58,11 @@ public:
 
     // Reads the six slots' settings, creates their screens and layers.
     void InitScreens();
+    // The size screen `index` (0 to 5) takes from the document.
+    static std::pair<int32_t, int32_t> ScreenSize(scenario::TVeltoFile& document, int32_t index);
+    // The named layers of the game screen, each added in turn directly above
+    // the base layer: the text layer ends on top, "背景レイヤー" at the bottom.
+    static scenario::StringList GameScreenLayerNames(const TLayerCtrl& layers);
     // The slot of screen `index`; nullptr outside 0 to 5 or before InitScreens.
     const TScreenSlot* SlotOf(int32_t index) const;
     TLasScreen* ScreenOf(int32_t index) const;

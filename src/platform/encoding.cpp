@@ -82,6 +82,11 @@ Converter& ToCp932() {
     return converter;
 }
 
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 bool CheckTextEncoding(std::string& problem) {
@@ -119,12 +124,17 @@ std::string Utf8ToCp932(std::string_view utf8) {
     return out;
 }
 
+bool IsValidCp932(std::string_view text) {
+    Converter& converter = FromCp932();
+    if (!converter.Usable()) return IsAscii(text);
+    std::string out;
+    return converter.Convert(text, out) == text.size();
+}
+
 std::optional<std::string> Utf8ToCp932Exactly(std::string_view utf8) {
     Converter& converter = ToCp932();
     // Without iconv only ASCII converts as itself.
-    bool ascii = std::all_of(utf8.begin(), utf8.end(),
-                             [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (!converter.Usable() && !ascii) return std::nullopt;
+    if (!converter.Usable() && !IsAscii(utf8)) return std::nullopt;
     std::string out;
     if (converter.Convert(utf8, out) != utf8.size()) return std::nullopt;
     return out;

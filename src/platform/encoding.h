@@ -17,6 +17,10 @@ bool CheckTextEncoding(std::string& problem);
 // byte is ASCII yields U+FFFD and the ASCII character is kept.
 std::string Cp932ToUtf8(std::string_view cp932);
 
+// Whether every byte sequence is a CP932 character. Without iconv only ASCII
+// text is known to be.
+bool IsValidCp932(std::string_view text);
+
 // Characters CP932 cannot represent become "?"; invalid UTF-8 too.
 std::string Utf8ToCp932(std::string_view utf8);
 

@@ -119,21 +119,22 @@ int32_t TCommandCtrl::GetNestLevel(int32_t index) {
     return entries_[index].NestLevel;
 }
 
-void TCommandCtrl::Make_CommandCache() {
-    if (!File) return ReportError(kNoDocumentMessage);
+bool TCommandCtrl::Make_CommandCache() {
+    if (!File) return ReportError(kNoDocumentMessage), false;
     PageLines page(*File, bookName_, pageName_);
     int32_t count = 0;
     int32_t depth = 0;
     for (int32_t n = 0; n < page.Count(); ++n) {
         // Checked before the line is looked at: a page may hold a full set of
         // commands only when nothing at all follows the last one.
-        if (count >= kMaxCommands) return ReportError(kTooManyCommandsMessage);
+        if (count >= kMaxCommands) return ReportError(kTooManyCommandsMessage), false;
         std::string_view line = Trim(page[n]);
         if (line.empty() || line[0] != '@') continue;
         entries_[count++] = {n, NextNestLevel(GetCommandType(line), depth)};
     }
     commandCount_ = count;
     cacheDirty_ = false;
+    return true;
 }
 
 int32_t TCommandCtrl::GetCommandType(std::string_view line) {

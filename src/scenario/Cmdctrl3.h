@@ -43,6 +43,10 @@ enum CommandType : int32_t {
     kCmdSystem = 25,
 };
 
+// "@Select" reads its items "Select.Text<n>" and "Select.Page<n>" for n from 1
+// up to this.
+inline constexpr int32_t kMaxSelectItems = 20;
+
 class TCommandCtrl {
 public:
     static constexpr int32_t kMaxCommands = 500;  // per page
@@ -63,8 +67,8 @@ public:
     // -1 when `index` is out of range.
     int32_t GetNestLevel(int32_t index);
     // Reports a missing document or a page with too many commands in a
-    // message box; the cache then stays stale.
-    void Make_CommandCache();
+    // message box; the cache then stays stale, and the result is false.
+    bool Make_CommandCache();
 
     // The code of a command line compared whole and case-sensitively;
     // kCmdUnknown for any other text.

@@ -199,23 +199,43 @@ void TVariableCtrl::SetStringVar(std::string_view name, std::string_view text) {
     file_->SetValue(kStringBlock, name, text);
 }
 
+bool TVariableCtrl::HasValueVar(std::string_view name) {
+    return file_ && IsStorableName(name) && file_->HasKey(kValueBlock, name);
+}
+
+bool TVariableCtrl::HasStringVar(std::string_view name) {
+    return file_ && IsStorableName(name) && file_->HasKey(kStringBlock, name);
+}
+
+std::optional<std::string_view> TVariableCtrl::OperandName(std::string_view operand) {
+    if (!StartsWithMarker(operand, '%')) return std::nullopt;
+    return InnerName(operand);
+}
+
+std::optional<std::string_view> TVariableCtrl::TargetName(std::string_view target, char marker) {
+    if (!IsAssignableTarget(target, marker)) return std::nullopt;
+    return InnerName(target);
+}
+
 int32_t TVariableCtrl::Get_Value(std::string_view operand) {
-    if (StartsWithMarker(operand, '%')) return GetValueVar(InnerName(operand));
+    if (auto name = OperandName(operand)) return GetValueVar(*name);
     return ParseIntDef(operand, 0);
 }
 
 void TVariableCtrl::Set_Value(std::string_view target, int32_t value) {
-    if (!IsAssignableTarget(target, '%')) return ShowDebug(kSetValueSyntaxError, target);
-    SetValueVar(InnerName(target), value);
+    auto name = TargetName(target, '%');
+    if (!name) return ShowDebug(kSetValueSyntaxError, target);
+    SetValueVar(*name, value);
 }
 
 void TVariableCtrl::Set_Text(std::string_view target, std::string_view text) {
-    if (!IsAssignableTarget(target, '$')) return ShowDebug(kSetTextSyntaxError, target);
+    auto name = TargetName(target, '$');
+    if (!name) return ShowDebug(kSetTextSyntaxError, target);
     if (text.size() > kMaxStringBytes ||
         (file_ && file_->TextBytes() + text.size() > maxDocumentBytes)) {
         return ShowDebug(kSetTextTooLong, target);
     }
-    SetStringVar(InnerName(target), text);
+    SetStringVar(*name, text);
 }
 
 std::string TVariableCtrl::Substitute(std::string_view text, bool& failed) {
@@ -243,6 +263,22 @@ std::string TVariableCtrl::Substitute(std::string_view text, bool& failed) {
 std::string TVariableCtrl::Get_Text(std::string_view text) {
     bool failed;
     return Substitute(text, failed);
+}
+
+void TVariableCtrl::ForEachTextReference(std::string_view text,
+                                         const std::function<void(char, std::string_view)>& read) {
+    std::string_view reference;
+    auto reader = [&read](char marker) {
+        return [&read, marker](std::string_view name) {
+            read(marker, name);
+            return std::string();
+        };
+    };
+    std::string withoutStrings;
+    if (ReplaceMarkedNames(text, '$', reader('$'), withoutStrings, reference) == Replaced::kDone) {
+        std::string rest;
+        ReplaceMarkedNames(withoutStrings, '%', reader('%'), rest, reference);
+    }
 }
 
 }  // namespace scenario

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -42,10 +44,20 @@ public:
     void SetValueVar(std::string_view name, int32_t value);
     void SetStringVar(std::string_view name, std::string_view text);
 
+    // Whether the document holds the variable: shipped in its header block,
+    // or written since.
+    bool HasValueVar(std::string_view name);
+    bool HasStringVar(std::string_view name);
+
     // Command operands: "%NAME%" or integer text for numbers, "$NAME$" for
     // strings. Only the first character is checked; the name is what stands
     // between the first and the last character.
     int32_t Get_Value(std::string_view operand);
+    // The numeric variable Get_Value reads for `operand`; nothing for a literal.
+    static std::optional<std::string_view> OperandName(std::string_view operand);
+    // The variable a write to `target` ("%NAME%" or "$NAME$" by `marker`)
+    // goes to; nothing for a target the setters refuse as malformed.
+    static std::optional<std::string_view> TargetName(std::string_view target, char marker);
     void Set_Value(std::string_view target, int32_t value);
 
     // A text longer than kMaxStringBytes, or one that would take the
@@ -61,6 +73,11 @@ public:
     std::string Substitute(std::string_view text, bool& failed);
     // Substitute, what it gives on failure standing in for the text.
     std::string Get_Text(std::string_view text);
+    // Hands `read` each variable Substitute reads in `text`, in order, with
+    // its marker. The numeric pass sees the string variables as empty, since
+    // their values are not known without playing.
+    static void ForEachTextReference(std::string_view text,
+                                     const std::function<void(char, std::string_view)>& read);
 
 private:
     int32_t SpecialValue(std::string_view name);

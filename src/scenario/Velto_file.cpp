@@ -169,18 +169,18 @@ bool TVeltoFile::RebuildIndex() {
     index_.Clear();
     keyTables_.clear();
     cacheEntry_ = kNoEntry;
-    bool complete = IndexBlocks();
+    damagedLine_ = IndexBlocks();
     // Blocks before damage stay usable.
     index_.Finish();
-    if (!complete) return false;
+    if (damagedLine_ >= 0) return false;
     ResetCache();
     indexDirty_ = false;
     return true;
 }
 
 // Adds an entry for each block up to the end, or up to damage, which it
-// reports; false then.
-bool TVeltoFile::IndexBlocks() {
+// reports; the line of the damage then, else -1.
+int32_t TVeltoFile::IndexBlocks() {
     using Kind = TBlockIndex::Kind;
     int32_t headStart = -1, bookStart = -1, pageStart = -1;
     uint32_t headName = TBlockIndex::kEmptyName;
@@ -191,42 +191,42 @@ bool TVeltoFile::IndexBlocks() {
         int32_t n = static_cast<int32_t>(i);
         switch (ClassifyLine(line)) {
             case kHeadStart:
-                if (headStart != -1) return ReportDamage("[Header block miss close flag]"), false;
+                if (headStart != -1) return ReportDamage("[Header block miss close flag]"), n;
                 headName = index_.AddName(BlockName(line));
                 headStart = n;
                 break;
             case kHeadEnd:
-                if (headStart == -1) return ReportDamage("[Header block miss start flag]"), false;
+                if (headStart == -1) return ReportDamage("[Header block miss start flag]"), n;
                 index_.Add(Kind::kHead, headName, TBlockIndex::kEmptyName, headStart, n);
                 headStart = -1;
                 break;
             case kBookStart:
-                if (bookStart != -1) return ReportDamage("[Book block miss close flag]"), false;
+                if (bookStart != -1) return ReportDamage("[Book block miss close flag]"), n;
                 bookName = index_.AddName(BlockName(line));
                 bookStart = n;
                 break;
             case kBookEnd:
-                if (bookStart == -1) return ReportDamage("[Book block miss start flag]"), false;
+                if (bookStart == -1) return ReportDamage("[Book block miss start flag]"), n;
                 index_.Add(Kind::kBook, bookName, TBlockIndex::kEmptyName, bookStart, n);
                 bookStart = -1;
                 break;
             case kPageStart:
-                if (pageStart != -1) return ReportDamage("[Page block miss close flag]"), false;
+                if (pageStart != -1) return ReportDamage("[Page block miss close flag]"), n;
                 pageName = index_.AddName(BlockName(line));
                 pageStart = n;
                 break;
             case kPageEnd:
-                if (pageStart == -1) return ReportDamage("[Page block miss start flag]"), false;
+                if (pageStart == -1) return ReportDamage("[Page block miss start flag]"), n;
                 index_.Add(Kind::kPage, bookName, pageName, pageStart, n);
                 pageStart = -1;
                 break;
             case kUnknownBlock:
-                return ReportUnknownBlock(line), false;
+                return ReportUnknownBlock(line), n;
             default:
                 break;
         }
     }
-    return true;
+    return -1;
 }
 
 StringList TVeltoFile::Index() const {
@@ -316,6 +316,11 @@ std::string TVeltoFile::GetValue(std::string_view block, std::string_view key,
     return std::string(fallback);
 }
 
+bool TVeltoFile::HasKey(std::string_view block, std::string_view key) {
+    int32_t start, end;
+    return FindHead(block, start, end) && FindKeyLine(start, end, key) >= 0;
+}
+
 int32_t TVeltoFile::GetInt(std::string_view block, std::string_view key, int32_t fallback) {
     return ParseIntDef(GetValue(block, key, IntToText(fallback)), fallback);
 }
@@ -385,6 +390,18 @@ void TVeltoFile::GetBookList(StringList& list) {
     for (size_t position = 0; position < index_.size(); ++position) {
         if (auto name = index_.ListedName(position)) list.emplace_back(*name);
     }
+}
+
+std::vector<TPageBlock> TVeltoFile::GetPageList() {
+    if (indexDirty_) RebuildIndex();
+    std::vector<TPageBlock> pages;
+    for (size_t position = 0; position < index_.size(); ++position) {
+        const TBlockIndex::Entry& entry = index_[position];
+        if (entry.kind != TBlockIndex::Kind::kPage) continue;
+        pages.push_back({std::string(index_.NameText(entry.first)),
+                         std::string(index_.NameText(entry.page)), entry.start, entry.end});
+    }
+    return pages;
 }
 
 bool TVeltoFile::BookExists(std::string_view name) {

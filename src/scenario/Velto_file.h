@@ -35,6 +35,14 @@ inline constexpr std::string_view kFileDamagedMessage =
     "\x83t\x83@\x83" "C\x83\x8B\x82\xAA\x94j\x91\xB9\x82\xB5\x82\xC4\x82\xA2\x82\xDC\x82\xB7\r\n";
 // clang-format on
 
+// A page as the block index holds it.
+struct TPageBlock {
+    std::string Book;
+    std::string Page;
+    int32_t Start;  // the lines of its start and end
+    int32_t End;
+};
+
 class TVeltoFile {
 public:
     // Far beyond any real scenario. More lines are damage or a hostile file
@@ -55,6 +63,8 @@ public:
     bool LoadFromText(std::string text);
 
     std::string GetValue(std::string_view block, std::string_view key, std::string_view fallback);
+    // Whether header block `block` has a line for `key`.
+    bool HasKey(std::string_view block, std::string_view key);
     int32_t GetInt(std::string_view block, std::string_view key, int32_t fallback);
     bool GetBool(std::string_view block, std::string_view key, bool fallback);
     void SetValue(std::string_view block, std::string_view key, std::string_view value);
@@ -67,6 +77,8 @@ public:
     bool FindIndexEntry(std::string_view key, int32_t& start, int32_t& end);
 
     void GetBookList(StringList& list);
+    // Every page in index order, duplicates included.
+    std::vector<TPageBlock> GetPageList();
     bool BookExists(std::string_view name);
     bool CopyBookLines(std::string_view name, LineList& list);
     bool ImportBook(std::string_view name, TVeltoFile& source);
@@ -87,6 +99,9 @@ public:
     size_t TextBytes() const { return lines_.TextBytes(); }
     StringList Index() const;
     bool IndexDirty() const { return indexDirty_; }
+    // The line at which the last rebuild stopped at damage; -1 after a
+    // complete one.
+    int32_t DamagedLine() const { return damagedLine_; }
     const std::string& CacheKey() const { return cacheKey_; }
     int32_t CacheStart() const { return cacheStart_; }
     int32_t CacheEnd() const { return cacheEnd_; }
@@ -95,7 +110,7 @@ private:
     static constexpr size_t kNoEntry = static_cast<size_t>(-1);
 
     void ResetCache();
-    bool IndexBlocks();
+    int32_t IndexBlocks();
     int32_t FindKeyLine(int32_t blockStart, int32_t blockEnd, std::string_view key);
     // Where the lines of a large header block stand by key (the text before
     // their first "="), as offsets from the block's start line.
@@ -106,6 +121,7 @@ private:
     LineList lines_;
     TBlockIndex index_;
     bool indexDirty_ = true;
+    int32_t damagedLine_ = -1;
     std::string cacheKey_;
     int32_t cacheStart_ = -1;
     int32_t cacheEnd_ = -1;

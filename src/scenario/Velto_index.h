@@ -82,6 +82,9 @@ public:
     size_t size() const { return entries_.size(); }
     // For moving blocks along with inserted lines.
     Entry& operator[](size_t position) { return entries_[position]; }
+    const Entry& operator[](size_t position) const { return entries_[position]; }
+    // A name as AddName took it.
+    std::string_view NameText(uint32_t name) const;
     std::string Text(size_t position) const;
 
     // The first entry whose text begins with `key`; npos when none.
@@ -102,7 +105,6 @@ private:
         uint64_t hashToColon;  // of the bytes before the colon
     };
 
-    std::string_view NameText(uint32_t name) const;
     std::string_view Separator(const Entry& entry) const;
     std::string_view PageName(const Entry& entry) const;
     size_t KeyLength(const Entry& entry) const;

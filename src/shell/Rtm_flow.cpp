@@ -123,14 +123,13 @@ bool TfrmMain::DoWait(const TVeltoCommand& command) {
 // A choice: its items stacked as text buttons from the area's top, each a
 // jump to a page of the current book; the wait ends with a click on one.
 bool TfrmMain::DoSelect(const TVeltoCommand& command) {
-    constexpr int32_t kMaxItems = 20;
     int32_t left = command.GetInt("Select.Area.Left", 0);
     int32_t top = command.GetInt("Select.Area.Top", 0);
     int32_t width = command.GetInt("Select.Area.Width", 0);
     if (width <= 0) width = screens_.SlotOf(0)->ImageWidth;
     screens_.RemoveDynamicLayers(0, 0);
     std::string book = access_.Commands().BookName();
-    for (int32_t n = 1; n <= kMaxItems; ++n) {
+    for (int32_t n = 1; n <= scenario::kMaxSelectItems; ++n) {
         std::string page = command.GetString("Select.Page" + std::to_string(n), "");
         if (page.empty()) break;
         std::string text =

@@ -16,7 +16,6 @@ using platform::MessageButtons;
 using platform::MessageKind;
 
 constexpr std::string_view kVelto = "Velto";
-constexpr int32_t kNewestCommandVersion = 16;
 // Far beyond any real scenario; a larger one is damage or a hostile file.
 constexpr size_t kMaxScenarioBytes = 64u << 20;
 
@@ -138,6 +137,10 @@ void ReportNotExtracted(const std::vector<std::string>& files) {
 
 }  // namespace
 
+bool IsMarkedForExtraction(const LinkEntry& entry) {
+    return (entry.options & kLinkExtract) != 0 && Link_KindOf(&entry) != 0;
+}
+
 TVeltoAccessControl::TVeltoAccessControl()
     : pluginDirectory(platform::DirectoryOf(platform::ExecutablePath())),
       defaultFont(platform::kDefaultFaceName) {
@@ -154,25 +157,39 @@ TVeltoAccessControl::~TVeltoAccessControl() {
 }
 
 bool TVeltoAccessControl::Open(const std::string& path) {
+    if (!ReadPackage(path) || !CheckFileType()) return false;
+    LoadConfiguration(platform::ReplaceExtension(path, ".cfg"));
+    PrepareDataDirectory();
+    SetStartPosition();
+    return true;
+}
+
+bool TVeltoAccessControl::Inspect(const std::string& path) {
+    if (!ReadPackage(path)) return false;
+    SetStartPosition();
+    return true;
+}
+
+bool TVeltoAccessControl::InspectLibrary(const std::string& path) {
+    packageDirectory_ = platform::DirectoryOf(path);
+    return OpenLibrary(path);
+}
+
+bool TVeltoAccessControl::ReadPackage(const std::string& path) {
     packagePath_ = path;
     variables_.SetScriptFile(platform::Utf8ToCp932(FileNameOf(path)));
-    if (!OpenArchive(path) || !CheckFileType()) return false;
-    LoadConfiguration(platform::ReplaceExtension(path, ".cfg"));
-    packageDirectory_ = platform::DirectoryOf(path);
-    std::string dataFolder = document_.GetValue(kVelto, "DataDirectory", "");
-    if (!dataFolder.empty()) {
-        // The folder is where extraction writes: it must stay below the package.
-        auto relative = platform::SafeRelativePath(dataFolder);
-        dataDirectory_ = relative ? packageDirectory_ + *relative + "/" : "";
-    }
-    PrepareDataDirectory(path);
+    if (!OpenArchive(path)) return false;
+    LocateDirectories(path);
+    return true;
+}
+
+void TVeltoAccessControl::SetStartPosition() {
     stack_.ClearFrame();
     commands_.SetBook(document_.GetValue(kVelto, "StartBook", kStartBook));
     commands_.SetPage(document_.GetValue(kVelto, "StartPage", kStartPage));
     commandIndex = 0;
     process_.Reset();
     layers_.Load();
-    return true;
 }
 
 bool TVeltoAccessControl::OpenArchive(const std::string& path) {
@@ -220,14 +237,18 @@ bool TVeltoAccessControl::OpenArchive(const std::string& path) {
     return true;
 }
 
+bool TVeltoAccessControl::HasGameFileType() {
+    return document_.GetValue(kVelto, "FileType", "") == "OV3";
+}
+
+bool TVeltoAccessControl::HasKnownCommandVersion() {
+    return document_.GetInt(kVelto, "CommandVersion", kNewestCommandVersion) <=
+           kNewestCommandVersion;
+}
+
 bool TVeltoAccessControl::CheckFileType() {
-    if (document_.GetValue(kVelto, "FileType", "") != "OV3" && !AskAbortOrIgnore(kWrongFileType)) {
-        return false;
-    }
-    if (document_.GetInt(kVelto, "CommandVersion", kNewestCommandVersion) > kNewestCommandVersion &&
-        !AskAbortOrIgnore(kNewerCommands)) {
-        return false;
-    }
+    if (!HasGameFileType() && !AskAbortOrIgnore(kWrongFileType)) return false;
+    if (!HasKnownCommandVersion() && !AskAbortOrIgnore(kNewerCommands)) return false;
     return true;
 }
 
@@ -242,10 +263,26 @@ void TVeltoAccessControl::LoadConfiguration(const std::string& cfgPath) {
     if (susieLoaded_) susie_.OpenPlugIn(pluginDirectory + "*.spi");
 }
 
-void TVeltoAccessControl::PrepareDataDirectory(const std::string& path) {
-    if (!package_.file || !document_.GetBool(kVelto, "AutoExtract", false)) return;
-    std::string folder = platform::ReplaceExtension(path, "");
-    dataDirectory_ = folder + "/";
+void TVeltoAccessControl::LocateDirectories(const std::string& path) {
+    packageDirectory_ = platform::DirectoryOf(path);
+    std::string dataFolder = document_.GetValue(kVelto, "DataDirectory", "");
+    if (!dataFolder.empty()) {
+        // The folder is where extraction writes: it must stay below the package.
+        auto relative = platform::SafeRelativePath(dataFolder);
+        dataDirectory_ = relative ? packageDirectory_ + *relative + "/" : "";
+    }
+    // Extraction goes to the folder named after the package, whatever
+    // "DataDirectory" says.
+    if (ExtractsOnOpen()) dataDirectory_ = platform::ReplaceExtension(path, "") + "/";
+}
+
+bool TVeltoAccessControl::ExtractsOnOpen() {
+    return package_.file && document_.GetBool(kVelto, "AutoExtract", false);
+}
+
+void TVeltoAccessControl::PrepareDataDirectory() {
+    if (!ExtractsOnOpen()) return;
+    std::string folder = dataDirectory_.substr(0, dataDirectory_.size() - 1);
     if (!platform::DirectoryExists(folder)) {
         std::string question(kCreateFolderBefore);
         question += platform::Utf8ToCp932(dataDirectory_);
@@ -263,7 +300,7 @@ void TVeltoAccessControl::PrepareDataDirectory(const std::string& path) {
     std::vector<std::string> notExtracted;  // CP932 paths
     for (int32_t i = 0; i < package_.count; ++i) {
         const LinkEntry* entry = Link_GetEntry(&package_, i);
-        if (!(entry->options & kLinkExtract) || Link_KindOf(entry) == 0) continue;
+        if (!IsMarkedForExtraction(*entry)) continue;
         Extraction result = ExtractEntry(i, budget);
         if (result != Extraction::Failed && result != Extraction::OverLimit) continue;
         std::string path = platform::Utf8ToCp932(dataDirectory_) + entry->name;
@@ -303,6 +340,11 @@ std::optional<std::string> TVeltoAccessControl::FindGameFile(std::string_view na
 
 std::string TVeltoAccessControl::ResolveFile(std::string_view name) {
     return FindGameFile(name).value_or(std::string(kNoEntry));
+}
+
+bool TVeltoAccessControl::ExtractsEntry(std::string_view name) {
+    const LinkEntry* entry = Link_FindEntry(&package_, std::string(name).c_str());
+    return ExtractsOnOpen() && entry && IsMarkedForExtraction(*entry);
 }
 
 bool TVeltoAccessControl::OpenLibrary(const std::string& path) {

@@ -28,6 +28,10 @@ namespace storage {
 // What ResolveFile answers for a file that is nowhere on disk.
 inline constexpr std::string_view kNoEntry = "No Entry";
 
+// Whether opening a game extracts this entry into its data directory: the
+// entry asks for it and has a kind bit set.
+bool IsMarkedForExtraction(const LinkEntry& entry);
+
 class TVeltoAccessControl : public graphics::TPictureSource {
 public:
     // Calls nested deeper than this end the game with a message instead of
@@ -43,10 +47,23 @@ public:
     TVeltoAccessControl(const TVeltoAccessControl&) = delete;
     TVeltoAccessControl& operator=(const TVeltoAccessControl&) = delete;
 
+    // The newest "CommandVersion" this player plays without asking.
+    static constexpr int32_t kNewestCommandVersion = 16;
+
     // `path` is a disk path (UTF-8). Reports failures in message boxes; a
     // failure that ends the game also asks the application to terminate.
     bool Open(const std::string& path);
     bool OpenLibrary(const std::string& path);
+    // Open for tools that read a game without playing it: nothing is asked
+    // and nothing written - no file-type questions, no user settings, no data
+    // directory made or filled. Only damage is reported.
+    bool Inspect(const std::string& path);
+    // The system library alone, its folder standing in for the game's.
+    bool InspectLibrary(const std::string& path);
+    // What the open sequence asks about: "FileType" is "OV3", and
+    // "CommandVersion" is no newer than kNewestCommandVersion.
+    bool HasGameFileType();
+    bool HasKnownCommandVersion();
     // Writes the settings back and closes the package.
     void Close();
     void CloseLibrary();
@@ -56,10 +73,15 @@ public:
     std::optional<std::string> FindGameFile(std::string_view name);
     // The same as the commands take it: kNoEntry when it is in neither.
     std::string ResolveFile(std::string_view name);
+    // Whether Open puts the package's entry `name` into the data directory,
+    // where FindGameFile then finds it.
+    bool ExtractsEntry(std::string_view name);
 
     // A picture the scenario names: from the package, else from disk, and a
     // PNG missing from both from the system library. False when none loads.
     bool LoadImage(std::string_view name, graphics::TLasGraphic& graphic) override;
+    // Whether LoadImage finds a file to read for the picture.
+    bool HasImage(std::string_view name);
     bool LoadBitmapFromArchive(std::string_view name, DecodedPicture& bitmap, LinkReader& archive);
     bool LoadBitmapFromFile(std::string_view name, DecodedPicture& bitmap);
     // Loads the image plug-ins from pluginDirectory, or unloads them.
@@ -99,10 +121,16 @@ public:
     const std::string& DataDirectory() const { return dataDirectory_; }
 
 private:
+    // The document from the package, and where the game's files are.
+    bool ReadPackage(const std::string& path);
     bool OpenArchive(const std::string& path);
     bool CheckFileType();
     void LoadConfiguration(const std::string& cfgPath);
-    void PrepareDataDirectory(const std::string& path);
+    void LocateDirectories(const std::string& path);
+    bool ExtractsOnOpen();
+    void PrepareDataDirectory();
+    // The start page, the call stack empty, the layer list read.
+    void SetStartPosition();
     enum class Extraction { Written, AlreadyThere, Failed, OverLimit };
     // Takes what it writes from `budget`.
     Extraction ExtractEntry(int32_t index, uint64_t& budget);

@@ -66,6 +66,14 @@ bool TVeltoAccessControl::LoadImage(std::string_view name, graphics::TLasGraphic
     return loaded;
 }
 
+bool TVeltoAccessControl::HasImage(std::string_view name) {
+    std::string entryName(name);
+    bool found = package_.file ? Link_FindIndex(&package_, entryName.c_str()) >= 0
+                               : FindGameFile(name).has_value();
+    return found || (platform::HasExtension(name, ".png") && library_.file &&
+                     Link_FindIndex(&library_, entryName.c_str()) >= 0);
+}
+
 bool TVeltoAccessControl::LoadPngFromArchive(std::string_view name, graphics::TLasGraphic& graphic,
                                              LinkReader& archive) {
     std::string entryName(name);

@@ -14,17 +14,12 @@
 #include "common/test_package.h"
 #include "graphics/Las_grf.h"
 #include "storage/Link_arc.h"
+#include "tools/run_vp3tool.h"
 
 namespace fs = std::filesystem;
 using namespace testkit;
 
 namespace {
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 // Entry name -> "SIZE<tab>compressed|stored<tab>extract|-" from `vp3tool list`,
 // whose lines also hold the stored size after the name.
@@ -48,16 +43,8 @@ std::string RandomBytes(size_t size, unsigned seed) {
 // Its CP932 form has "\" as the second byte of three characters.
 const std::string kJapaneseName = "画像/ソース表.txt";
 
-class Vp3tool : public TempDirTest {
+class Vp3tool : public Vp3toolTest {
 protected:
-    // Output into files, so that no pipe can fill up and stall the tool.
-    Result Run(const std::vector<std::string>& args) const {
-        std::string command = VP3TOOL;
-        for (const std::string& arg : args) command += " '" + arg + "'";
-        int status = std::system((command + " >" + Path(".out") + " 2>" + Path(".err")).c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(".out"), Read(".err")};
-    }
-
     // A small game: nested folders, a Japanese name, an empty file, a PNG,
     // compressible text and incompressible noise.
     std::map<std::string, std::string> MakeGame() const {
