@@ -3,11 +3,13 @@
 #   make test     build and run every test (SANITIZE=1: AddressSanitizer + UBSan build)
 #   make bench    build and run the benchmarks (Release)
 #   make fuzz     build the libFuzzer targets with clang and run each for FUZZ_SECONDS
+#   make install  build (Release) and install under PREFIX (/usr/local); DESTDIR is honoured
 #   make format   clang-format the sources
 
 SHELL        := /bin/bash
 BUILD_ROOT   ?= build
 FUZZ_SECONDS ?= 20
+PREFIX       ?= /usr/local
 GENERATOR    := -G Ninja
 
 ifeq ($(SANITIZE),1)
@@ -19,7 +21,7 @@ else
 endif
 FUZZ_DIR := $(BUILD_ROOT)/fuzz
 
-.PHONY: all build test bench fuzz run deps format clean
+.PHONY: all build test bench fuzz run deps install format clean
 
 all: build
 
@@ -73,6 +75,17 @@ run: deps build
 	  $(BUILD_DIR)/orvanta3 --headless --trace - --input data/demo/playthrough.txt \
 	    --screenshot $(BUILD_DIR)/demo-end.png $(BUILD_DIR)/demo.vp3 && \
 	  echo "No display: played headless; the last scene is in $(BUILD_DIR)/demo-end.png"; \
+	fi
+
+# Always the Release build. Installing for real (no DESTDIR, which packaging
+# sets) also tells the desktop about the package type, so that a double-click
+# on a .vp3 opens it.
+install:
+	$(MAKE) build SANITIZE=
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_ROOT)/release --prefix "$(PREFIX)"
+	@if [ -z "$(DESTDIR)" ]; then \
+	  if command -v update-mime-database >/dev/null; then update-mime-database "$(PREFIX)/share/mime"; fi; \
+	  if command -v update-desktop-database >/dev/null; then update-desktop-database "$(PREFIX)/share/applications"; fi; \
 	fi
 
 format:

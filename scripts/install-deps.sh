@@ -14,6 +14,8 @@ packages=(
   xvfb xauth clang
   # the window tests and measurements: X input, Xlib, the measuring script
   xdotool libx11-dev python3
+  # the installation test checks the desktop entry and the package type with these
+  desktop-file-utils shared-mime-info
 )
 
 missing=()

@@ -24,8 +24,9 @@ void PrintHelp() {
         "Usage: orvanta3 [--headless [options]] [PACKAGE]\n"
         "\n"
         "Plays the game package PACKAGE (.vp3). Without it, the package named like this\n"
-        "program with the extension .vp3. The system library veltort3.vlb must stand\n"
-        "beside the program.\n"
+        "program with the extension .vp3. The system library veltort3.vlb is taken\n"
+        "from beside the program, else from its installation's data folder\n"
+        "(PREFIX/share/orvanta3 for a program in PREFIX/bin).\n"
         "\n"
         "  --scale N         open the game's windows N times larger (1 to 8); F11 or\n"
         "                    Alt+Enter switches the main window to fullscreen\n"
@@ -145,7 +146,7 @@ int main(int argc, char** argv) {
     platform::SdlSettings sdl;
     bool headless = false;
     std::string executable = platform::ExecutablePath();
-    options.libraryPath = platform::DirectoryOf(executable) + "veltort3.vlb";
+    options.libraryPath = platform::FindProgramFile("veltort3.vlb");
     for (int i = 1; i < argc; ++i) {
         std::string_view arg = argv[i];
         auto value = [&](std::string& target) {

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <utility>
 
@@ -246,6 +247,24 @@ std::string ExecutablePath() {
     char buffer[4096];
     ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
     return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+
+std::vector<std::string> ProgramFileFolders(ProgramFiles kind) {
+    // The build gives the installed folders relative to the installed
+    // program's ("../share/orvanta3/"); the program's own path has no links
+    // or "..", so the ".." can be folded away.
+    std::string own = DirectoryOf(ExecutablePath());
+    std::filesystem::path installed =
+        own + (kind == ProgramFiles::Data ? ORV_INSTALLED_DATA : ORV_INSTALLED_PLUGINS);
+    return {own, installed.lexically_normal().string()};
+}
+
+std::string FindProgramFile(const std::string& name) {
+    std::vector<std::string> folders = ProgramFileFolders(ProgramFiles::Data);
+    for (const std::string& folder : folders) {
+        if (FileExists(folder + name)) return folder + name;
+    }
+    return folders.front() + name;
 }
 
 bool DirectoryExists(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -71,6 +72,17 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes);
 bool FileExists(const std::string& path);
 // The running program's own path.
 std::string ExecutablePath();
+
+// The files the player ships: data (the system library) and image plug-ins.
+enum class ProgramFiles { Data, Plugins };
+// The folders they are looked for in, in order, each ending in "/": the
+// program's own folder, then the one the installation puts them in, found
+// from the program's folder so that an installation moved as a whole (a
+// relocated package, a DESTDIR) still finds them.
+std::vector<std::string> ProgramFileFolders(ProgramFiles kind);
+// The first of the data folders holding `name`; the program's own folder
+// when none does, so that a report names the usual place.
+std::string FindProgramFile(const std::string& name);
 bool DirectoryExists(const std::string& path);
 // One level: the parent must exist.
 bool CreateDirectory(const std::string& path);

@@ -142,7 +142,7 @@ bool IsMarkedForExtraction(const LinkEntry& entry) {
 }
 
 TVeltoAccessControl::TVeltoAccessControl()
-    : pluginDirectory(platform::DirectoryOf(platform::ExecutablePath())),
+    : pluginDirectories(platform::ProgramFileFolders(platform::ProgramFiles::Plugins)),
       defaultFont(platform::kDefaultFaceName) {
     process_.Stack = &stack_;
     commands_.File = &document_;
@@ -260,7 +260,11 @@ void TVeltoAccessControl::LoadConfiguration(const std::string& cfgPath) {
     windowLeft = configuration_->GetInt("MainForm.Left", 0);
     windowTop = configuration_->GetInt("MainForm.Top", 0);
     defaultFont = configuration_->GetText("System.DefaultFont", platform::kDefaultFaceName);
-    if (susieLoaded_) susie_.OpenPlugIn(pluginDirectory + "*.spi");
+    if (susieLoaded_) OpenPlugIns();
+}
+
+void TVeltoAccessControl::OpenPlugIns() {
+    for (const std::string& folder : pluginDirectories) susie_.OpenPlugIn(folder + "*.spi");
 }
 
 void TVeltoAccessControl::LocateDirectories(const std::string& path) {

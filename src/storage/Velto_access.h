@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "graphics/Las_grf.h"
 #include "graphics/Lay_ctrl.h"
@@ -84,11 +85,13 @@ public:
     bool HasImage(std::string_view name);
     bool LoadBitmapFromArchive(std::string_view name, DecodedPicture& bitmap, LinkReader& archive);
     bool LoadBitmapFromFile(std::string_view name, DecodedPicture& bitmap);
-    // Loads the image plug-ins from pluginDirectory, or unloads them.
+    // Loads the image plug-ins from pluginDirectories, or unloads them.
     void SetSusieActive(bool on);
     TSusiePlugIn& Susie() { return susie_; }
-    // Where the image plug-ins are looked for; the player's own folder.
-    std::string pluginDirectory;
+    // Where the image plug-ins are looked for, in order: the player's own
+    // folder, then its installed plug-in folder. The first plug-in that
+    // decodes a picture wins.
+    std::vector<std::string> pluginDirectories;
     // Bytes the next Open may extract into the data directory.
     uint64_t extractionLimit = kMaxExtractedBytes;
 
@@ -131,6 +134,7 @@ private:
     void PrepareDataDirectory();
     // The start page, the call stack empty, the layer list read.
     void SetStartPosition();
+    void OpenPlugIns();
     enum class Extraction { Written, AlreadyThere, Failed, OverLimit };
     // Takes what it writes from `budget`.
     Extraction ExtractEntry(int32_t index, uint64_t& budget);

@@ -121,7 +121,7 @@ bool TVeltoAccessControl::LoadBitmapFromFile(std::string_view name, DecodedPictu
 void TVeltoAccessControl::SetSusieActive(bool on) {
     if (on == susieLoaded_) return;
     if (on) {
-        susie_.OpenPlugIn(pluginDirectory + "*.spi");
+        OpenPlugIns();
     } else {
         susie_.ClosePlugIn();
     }

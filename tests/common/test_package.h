@@ -17,10 +17,17 @@ struct PackageEntry {
     uint32_t options = 0;
 };
 
-inline std::string Le32(uint32_t value) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
+// `value` in `size` bytes, the least significant first.
+inline std::string Le(uint32_t value, int size) {
+    std::string bytes(size, '\0');
+    for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
     return bytes;
+}
+inline std::string Le16(uint32_t value) {
+    return Le(value, 2);
+}
+inline std::string Le32(uint32_t value) {
+    return Le(value, 4);
 }
 
 inline std::string Padded(std::string text, size_t size) {

@@ -9,12 +9,11 @@
 #include <vector>
 
 #include "common/test_files.h"
+#include "common/test_font.h"
 #include "common/test_pictures.h"
-#include "platform/fonts.h"
 
 using graphics::kMaxPictureSide;
 using graphics::TClickableMode;
-using graphics::TClip;
 using graphics::TDynamicLayer;
 using graphics::TDynamicLayerList;
 using graphics::TJumpMode;
@@ -184,19 +183,6 @@ TEST(DynamicLayerItem, FrameAndStateChooseTheCell) {
         expected.FillRect(20, 30, 100, 50, CellColour(c.column, c.row));
         EXPECT_EQ(PixelsOf(drawn), PixelsOf(expected)) << int(c.state) << " " << c.frame;
     }
-
-    // The button of 300 x 100 with three frames and two rows: active, it
-    // shows the cell at (0, 50).
-    const TLasGraphic picture =
-        Painted(300, 100, [](int32_t x, int32_t y) { return uint32_t(x) << 8 | uint32_t(y); });
-    auto button = ImageItem(picture, 0, 0, 3, 2);
-    button->RowActive = 1;
-    button->State = kActive;
-    TLasGraphic drawn = Background(100, 50);
-    button->Draw(drawn, {0, 0, 100, 50});
-    EXPECT_EQ(
-        PixelsOf(drawn),
-        PixelsOf(Painted(100, 50, [&](int32_t x, int32_t y) { return picture.Row(50 + y)[x]; })));
 }
 
 // Areas, rows and clips from scenarios take any value; drawing covers exactly
@@ -232,54 +218,6 @@ TEST(DynamicLayerItem, AbsurdAreasAndRowsDrawOnlyWhereTheyMeetThePicture) {
         drawn.Assign(background);
         item->Draw(drawn, {0, 0, 160, 100});
         EXPECT_EQ(PixelsOf(drawn), PixelsOf(expected)) << c.name;
-    }
-}
-
-TEST(DynamicLayerList, ClippedDrawingChangesOnlyTheClip) {
-    const TLasGraphic background = Background(120, 90);
-    TDynamicLayer layers;
-    // Overlapping items of every kind of picture: opaque, keyed, alpha.
-    layers.Add(ImageItem(Cells(80, 60, 2, 1), -10, 5, 2, 1));
-    TLasGraphic keyed = Painted(60, 60, [](int32_t x, int32_t y) {
-        return (x - 30) * (x - 30) + (y - 30) * (y - 30) < 600 ? 0xE02020u : 0xFFFFFFu;
-    });
-    keyed.ApplyColourKey();
-    layers.Add(ImageItem(keyed, 20, 20, 1, 1));
-    TLasGraphic alpha = Painted(70, 40, [](int32_t x, int32_t) { return 0x10E040u + x; });
-    alpha.SetTransparencyMode(TransparencyMode::Alpha);
-    for (int32_t y = 0; y < 40; ++y) {
-        for (int32_t x = 0; x < 70; ++x) alpha.MaskRow(y)[x] = uint8_t(x * 3 + y);
-    }
-    layers.Add(ImageItem(alpha, 60, 50, 1, 1));
-    TLasGraphic full;
-    full.Assign(background);
-    layers.DrawAll(full);
-
-    const TClip clips[] = {
-        {0, 0, 120, 90},
-        {10, 10, 30, 30},
-        {-20, -20, 50, 50},
-        {50, 40, 1000, 1000},
-        {0, 0, 0, 0},
-        {5, 5, -3, 10},
-        {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX},
-        {INT32_MIN + 100, 30, INT32_MAX, 2},
-        {INT32_MAX, 0, INT32_MAX, 10},
-    };
-    for (const TClip& clip : clips) {
-        TLasGraphic part;
-        part.Assign(background);
-        layers.DrawAll(part, clip);
-        for (int32_t y = 0; y < 90; ++y) {
-            for (int32_t x = 0; x < 120; ++x) {
-                bool inside = x >= clip.X && int64_t{x} < int64_t{clip.X} + clip.Width &&
-                              y >= clip.Y && int64_t{y} < int64_t{clip.Y} + clip.Height;
-                const TLasGraphic& want = inside ? full : background;
-                ASSERT_EQ(part.Row(y)[x], want.Row(y)[x])
-                    << clip.X << "," << clip.Y << " " << clip.Width << "x" << clip.Height << " at "
-                    << x << "," << y;
-            }
-        }
     }
 }
 
@@ -463,28 +401,10 @@ TEST(DynamicLayerList, LoopingItemsAnimate) {
         EXPECT_EQ(layers.AnimateStep(), c.next != c.frame) << c.frames << " " << c.frame;
         EXPECT_EQ(item.Frame, c.next) << c.frames << " " << c.frame;
     }
-
-    // A two-frame marker blinks beside a still button.
-    TDynamicLayer layers;
-    Item& marker = Added(layers, ImageItem(Cells(20, 10, 2, 1), 0, 0, 2, 1));
-    marker.AnimationMode = Item::kAnimationLoop;
-    Item& button = Added(layers, ImageItem(Cells(20, 10, 2, 1), 30, 0, 2, 1));
-    std::vector<int32_t> frames;
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(layers.AnimateStep());
-        frames.push_back(marker.Frame);
-        EXPECT_EQ(button.Frame, 0);
-    }
-    EXPECT_EQ(frames, (std::vector<int32_t>{1, 0, 1, 0}));
 }
 
-class TextItems : public ::testing::Test {
+class TextItems : public testkit::WithTestFont<> {
 protected:
-    static void SetUpTestSuite() {
-        platform::UseFontFileForEveryFace(std::string(ORV_TEST_DATA) + "/fonts/ipag.ttf");
-    }
-    static void TearDownTestSuite() { platform::UseFontFileForEveryFace(""); }
-
     static std::unique_ptr<Item> TextItem(const std::string& utf8, int32_t width) {
         auto item = std::make_unique<Item>();
         item->Text = testkit::Cp932(utf8);
@@ -528,23 +448,6 @@ TEST_F(TextItems, ActiveTextLiesOnATranslucentBlueBar) {
     }
     EXPECT_GT(inkAbove, 100);
     EXPECT_EQ(inkAbove, inkBelow);
-
-    // On a screen: an enabled item above an active one that the pointer is on.
-    TDynamicLayer layers;
-    item->Left = 20;
-    item->Top = 12;
-    layers.Add(std::move(item));
-    auto second = TextItem("<clRed>赤い<clBlack>選択肢", 200);
-    second->Left = 20;
-    second->Top = 24 + 2 * lineHeight;
-    ASSERT_TRUE(second->SetupPicture(nullptr));
-    layers.Add(std::move(second));
-    EXPECT_TRUE(layers.HitTest(30, 26 + 2 * lineHeight, true));
-    TLasGraphic screen = Painted(240, 40 + 3 * lineHeight, [](int32_t x, int32_t y) {
-        return (x / 8 + y / 8) % 2 ? 0xE8E0D0u : 0xB0C8A8u;
-    });
-    layers.DrawAll(screen);
-    testkit::ExpectGolden(screen, "dyna_text_items");
 }
 
 TEST_F(TextItems, StripsBeyondThePictureLimitsAreRefused) {

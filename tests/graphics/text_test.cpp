@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/test_files.h"
+#include "common/test_font.h"
 #include "common/test_pictures.h"
 #include "graphics/Col_name.h"
 #include "graphics/Las_grf.h"
-#include "platform/fonts.h"
 
 using graphics::TLasGraphic;
 using graphics::TRevealStep;
@@ -18,9 +17,7 @@ using testkit::Cp932;
 
 namespace {
 
-// Text tests draw every face with the font shipped beside them, so that
-// layouts and golden images do not depend on the fonts installed.
-const std::string kTestFont = std::string(ORV_TEST_DATA) + "/fonts/ipag.ttf";
+using testkit::kTestFont;
 const std::string kFace = "IPAGothic";
 
 platform::FontStyle Style(int32_t size = 16) {
@@ -85,23 +82,8 @@ std::vector<uint8_t> Rendered(const std::string& text, int32_t maxWidth = 400) {
     return graphics::ToRgba(Laid(text, maxWidth));
 }
 
-// The colours the text's ink is drawn in.
-std::set<uint32_t> InkColours(const std::string& text) {
-    TLasGraphic picture = Laid(text);
-    std::set<uint32_t> colours;
-    for (int32_t y = 0; y < picture.Height(); ++y) {
-        for (int32_t x = 0; x < picture.Width(); ++x) {
-            if (picture.MaskRow(y)[x]) colours.insert(picture.Row(y)[x]);
-        }
-    }
-    return colours;
-}
-
-class TextEngine : public ::testing::Test {
+class TextEngine : public testkit::WithTestFont<> {
 protected:
-    static void SetUpTestSuite() { platform::UseFontFileForEveryFace(kTestFont); }
-    static void TearDownTestSuite() { platform::UseFontFileForEveryFace(""); }
-
     const int32_t half = WidthOf("a");
     const int32_t full = WidthOf(Cp932("あ"));
     const int32_t h = platform::MeasureText(Style(), "").height;
@@ -242,24 +224,6 @@ TEST_F(TextEngine, TagsChangeTheFontColourAndWaits) {
     EXPECT_EQ(Rendered("<cllime>a"), Rendered("<clLime>a"));
     EXPECT_NE(Rendered("<clLime>a"), Rendered("a"));
     EXPECT_EQ(Rendered("<clRed>a<clNoSuch>b<0xZZ>c"), Rendered("<clRed>abc"));
-
-    // System colour names draw in the classic desktop scheme's colours.
-    const std::pair<std::string, uint32_t> systemColours[] = {
-        {"clBtnFace", 0xC0C0C0},         {"clWindow", 0xFFFFFF},
-        {"clWindowText", 0x000000},      {"clHighlight", 0x000080},
-        {"clHighlightText", 0xFFFFFF},   {"clInfoBk", 0xFFFFE1},
-        {"clInfoText", 0x000000},        {"clMenu", 0xC0C0C0},
-        {"clGrayText", 0x808080},        {"clBtnShadow", 0x808080},
-        {"clBtnHighlight", 0xFFFFFF},    {"clActiveCaption", 0x000080},
-        {"clInactiveCaption", 0x808080}, {"clAppWorkSpace", 0x808080},
-        {"clBackground", 0x008080},      {"clScrollBar", 0xC0C0C0},
-        {"clCaptionText", 0xFFFFFF},     {"clInactiveCaptionText", 0xC0C0C0},
-        {"cl3DDkShadow", 0x000000},      {"cl3DLight", 0xC0C0C0},
-        {"clBtnText", 0x000000},
-    };
-    for (const auto& [name, pixel] : systemColours) {
-        EXPECT_EQ(InkColours("<clRed><" + name + ">a"), std::set<uint32_t>{pixel}) << name;
-    }
 }
 
 TEST_F(TextEngine, LinesAndPages) {

@@ -5,21 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "common/test_files.h"
+#include "common/test_font.h"
 #include "common/test_pictures.h"
-#include "platform/fonts.h"
 
 using namespace platform;
 using testkit::Cp932;
 
 namespace {
 
-class Dialogs : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        UseFontFileForEveryFace(std::string(ORV_TEST_DATA) + "/fonts/ipag.ttf");
-    }
-    static void TearDownTestSuite() { UseFontFileForEveryFace(""); }
-};
+using Dialogs = testkit::WithTestFont<>;
 
 void ExpectGolden(DialogView& view, const std::string& name) {
     const std::vector<uint32_t>& pixels = view.Pixels();

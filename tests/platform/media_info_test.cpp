@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "common/test_files.h"
+#include "common/test_package.h"
 
 using namespace platform;
+using testkit::Le;
 
 namespace {
 
@@ -76,12 +78,6 @@ private:
 };
 
 constexpr uint64_t kGigabyte = uint64_t{1} << 30;
-
-std::string Le(uint32_t value, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out += char((value >> (8 * i)) & 0xFF);
-    return out;
-}
 
 // A WAV file's headers up to its data.
 std::string Wave(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAlign, uint16_t bits,

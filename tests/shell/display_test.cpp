@@ -3,7 +3,7 @@
 // screenshots against golden images.
 #include <gtest/gtest.h>
 
-#include "platform/fonts.h"
+#include "common/test_font.h"
 #include "shell/play.h"
 
 using namespace testkit;
@@ -13,13 +13,8 @@ namespace {
 constexpr int32_t kWidth = 160;
 constexpr int32_t kHeight = 120;
 
-class Display : public PlayTest {
+class Display : public WithTestFont<PlayTest> {
 protected:
-    static void SetUpTestSuite() {
-        platform::UseFontFileForEveryFace(std::string(ORV_TEST_DATA) + "/fonts/ipag.ttf");
-    }
-    static void TearDownTestSuite() { platform::UseFontFileForEveryFace(""); }
-
     // The game's pictures: a background, a character with soft edges, and a
     // button strip of two rows (plain, lit).
     std::vector<PackageEntry> Pictures() const {

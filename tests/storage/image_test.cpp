@@ -29,7 +29,7 @@ protected:
     void SetUp() override {
         TempDirTest::SetUp();
         access_ = std::make_unique<storage::TVeltoAccessControl>();
-        access_->pluginDirectory = Path("plugins/");
+        access_->pluginDirectories = {Path("plugins/")};
     }
     void TearDown() override {
         access_.reset();
@@ -103,8 +103,10 @@ TEST_F(Pictures, APlainScenarioFindsPicturesOnDiskDataDirectoryFirst) {
 TEST_F(Pictures, PlugInsLoadOnFirstNeedAndUnloadAtClose) {
     Write("game.vp3", kScenario);
     Write("data/picture.tga", TgaBytes());
-    fs::create_directories(Path("plugins"));
-    fs::copy_file(TGA_SPI, Path("plugins/tga.spi"));
+    // Beside the player there is none; the installed folder has it.
+    fs::create_directories(Path("installed"));
+    fs::copy_file(TGA_SPI, Path("installed/tga.spi"));
+    access_->pluginDirectories.push_back(Path("installed/"));
     ASSERT_TRUE(access_->Open(Path("game.vp3")));
     EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
     Load("picture.png");  // a missing PNG never asks the plug-ins

@@ -16,11 +16,8 @@ namespace {
 
 using namespace std::string_literals;
 using Pixels = std::vector<uint32_t>;
+using testkit::Le16;
 using testkit::Le32;
-
-std::string Le16(unsigned value) {
-    return {char(value & 0xFF), char(value >> 8 & 0xFF)};
-}
 
 std::string Bgr(uint32_t colour) {
     return {char(colour & 0xFF), char(colour >> 8 & 0xFF), char(colour >> 16 & 0xFF)};
