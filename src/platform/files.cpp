@@ -73,6 +73,25 @@ int AddSignalSlot(int folder, const std::string& name) {
     return -1;  // more files than slots: those are only removed normally
 }
 
+// Holds SIGINT and SIGTERM back while it lives, so that a file is never
+// created without being listed for the handler.
+class HeldSignals {
+public:
+    HeldSignals() {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~HeldSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    HeldSignals(const HeldSignals&) = delete;
+    HeldSignals& operator=(const HeldSignals&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
 void RemoveSignalSlot(int& slot) {
     if (slot >= 0) signalSlots[slot].used = 0;
     slot = -1;
@@ -165,6 +184,7 @@ void StagedFile::Open(int folder, const std::string& folderPath, std::string nam
         return;
     }
     // A name someone else took is tried again under the next one.
+    HeldSignals held;
     int fd = -1;
     std::string temp;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
