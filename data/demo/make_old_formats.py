@@ -7,8 +7,8 @@
                              transparent by the game
     lighthouse.tga  96x224   a lighthouse on a rock, run-length TGA read by
                              the TGA plug-in; keyed like the fox
-    town.mag        960x200  a harbour town at night, 16-colour MAG, wider
-                             than the screen: the game scrolls a view over it
+    town.mag        640x200  a harbour town at night, 16-colour MAG, wider
+                             than its area: the game scrolls a view over it
     sparkle.png     48x48    a glint of light over the lighthouse's lamp
 
 Sprites for a colour key need hard edges: a softened edge would mix the key
@@ -196,7 +196,7 @@ BAYER = [[0, 8, 2, 10], [12, 4, 14, 6], [3, 11, 1, 9], [15, 7, 13, 5]]
 
 
 def town():
-    width, height, water_top = 960, 200, 150
+    width, height, water_top = 640, 200, 150
     rnd = Random(5)
     houses, x = [], 0
     while x < width:
@@ -207,7 +207,7 @@ def town():
         houses.append((x, x + w, water_top - h, 9 + int(rnd.next() * 3), int(rnd.next() * 1000)))
         x += w + int(rnd.next() * 6)
     star_field = {(int(rnd.next() * width), int(rnd.next() * 90)) for _ in range(140)}
-    moon = (700, 38, 16)
+    moon = (470, 38, 16)
     indices = []
     for y in range(height):
         row = []

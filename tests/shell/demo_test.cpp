@@ -136,7 +136,7 @@ TEST_F(Demo, ThePlaythroughShowsEverySceneOfTheForestBranch) {
     EXPECT_EQ(PagesOf(run.trace), expected) << "every button was taken, the sea left out";
 
     for (const char* var : {"StringFlag:名前=太郎", "StringFlag:行き先=森", "ValueFlag:回数=3",
-                            "ValueFlag:視点=400", "StringFlag:運勢=中吉"}) {
+                            "ValueFlag:視点=240", "StringFlag:運勢=中吉"}) {
         EXPECT_NE(std::find(run.vars.begin(), run.vars.end(), var), run.vars.end()) << var;
     }
     for (const char* shot : kShots) {
