@@ -23,8 +23,8 @@ struct CheckOptions {
 };
 
 int ParseOptions(const Arguments& args, CheckOptions& options) {
-    // Where the player looks for it: beside itself.
-    options.library = platform::DirectoryOf(platform::ExecutablePath()) + "veltort3.vlb";
+    // Where the player looks for it: beside itself, then where it is installed.
+    options.library = platform::FindProgramFile("veltort3.vlb");
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--library") {
             if (++i == args.size()) return UsageError("check: --library needs a file");

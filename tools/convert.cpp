@@ -9,12 +9,15 @@ namespace vp3tool {
 
 int Convert(const Arguments& args) {
     std::string input, output;
-    std::string pluginDirectory = platform::DirectoryOf(platform::ExecutablePath());
+    // Where the player looks for them, unless --plugins names a folder.
+    std::vector<std::string> pluginDirectories =
+        platform::ProgramFileFolders(platform::ProgramFiles::Plugins);
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--plugins") {
             if (++i == args.size()) return UsageError("--plugins needs a folder");
-            pluginDirectory = args[i];
-            if (!pluginDirectory.empty() && pluginDirectory.back() != '/') pluginDirectory += '/';
+            std::string folder = args[i];
+            if (!folder.empty() && folder.back() != '/') folder += '/';
+            pluginDirectories = {folder};
         } else if (input.empty()) {
             input = args[i];
         } else if (output.empty()) {
@@ -30,7 +33,7 @@ int Convert(const Arguments& args) {
         return kExitBadInput;
     }
     storage::TSusiePlugIn plugins;
-    plugins.OpenPlugIn(pluginDirectory + "*.spi");
+    for (const std::string& folder : pluginDirectories) plugins.OpenPlugIn(folder + "*.spi");
     graphics::TLasGraphic picture;
     if (!storage::LoadPictureFile(input, picture, plugins)) {
         ReportError(input, "not a picture the player can read");

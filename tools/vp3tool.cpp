@@ -64,14 +64,16 @@ vp3tool verify PKG
 
 vp3tool convert IN OUT.png [--plugins DIR]
     Decodes the picture IN with the player's own loader (PNG, BMP, MAG, and every
-    format an image plug-in "*.spi" beside vp3tool, or in DIR, reads) and writes it
-    as an 8-bit RGBA PNG, the picture's transparency as the alpha channel.
+    format an image plug-in "*.spi" reads: those where the player finds them, or
+    those in DIR) and writes it as an 8-bit RGBA PNG, the picture's transparency
+    as the alpha channel.
 
 vp3tool check PKG [--library PATH]
     Reads the game PKG (a package, or a plain scenario file starting with "///")
-    as the player opens it, with the system library PATH (by default
-    veltort3.vlb beside vp3tool, where the player looks for it), and lists
-    what would go wrong without playing it, one finding a line in UTF-8:
+    as the player opens it, with the system library PATH (by default the
+    veltort3.vlb the player uses: beside the programs, else where they are
+    installed), and lists what would go wrong without playing it, one finding a
+    line in UTF-8:
         PLACE: error: TEXT   or   PLACE: warning: TEXT
     PLACE is "-" for the package as a whole, an entry's name for an entry of
     the package, BOOK/PAGE for a page as a whole and BOOK/PAGE#INDEX for a

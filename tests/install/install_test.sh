@@ -2,7 +2,7 @@
 # Installs the player into a temporary DESTDIR and plays with the installed
 # program, from folders with no system library or plug-in beside the game or
 # the program: the demo, whose system library must come from the installed
-# data folder, and a game showing a TGA picture, which only the installed
+# data folder (for the player and for vp3tool check), and a game showing a TGA picture, which only the installed
 # plug-in reads. Then the desktop files and the manual pages.
 # Arguments: CMAKE BUILD_DIR DEMO_PACKAGE DEMO_MEDIA PLAYTHROUGH BINDIR DATAROOT
 #            DATADIR PLUGINDIR MANDIR, the last five absolute install paths.
@@ -40,6 +40,10 @@ grep -q '^[0-9]* _system/_init#0 ' trace.txt || fail "the system library's first
 # Its choice's first item, then its last page ("demo/the end").
 grep -q '^[0-9]* デモ/森#0 ' trace.txt || fail "the demo's choice did not lead to the forest"
 tail -n 1 trace.txt | grep -q '^[0-9]* デモ/おわり#' || fail "the demo stopped early: $(tail -n 3 trace.txt)"
+
+# The installed vp3tool checks a game with the installed system library.
+findings=$("$dest$bindir/vp3tool" check demo.vp3) || fail "vp3tool check failed on the demo: $findings"
+[ -z "$findings" ] || fail "vp3tool check found faults in the demo: $findings"
 
 # A plain scenario file is a game too; its picture is on disk.
 mkdir "$work/tga"
