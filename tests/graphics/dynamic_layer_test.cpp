@@ -247,7 +247,6 @@ TEST(DynamicLayerList, HitsFollowTheAreaAndTheClickableMode) {
         {"not clickable", [](Item& i) { i.ClickableMode = TClickableMode::None; }, 15, 15, false},
         {"opaque without picture", [](Item& i) { i.ClickableMode = TClickableMode::Opaque; }, 15,
          15, false},
-        {"coverage 10", opaqueMode, 20, 15, false},
         {"coverage 15", opaqueMode, 25, 15, false},
         {"coverage 16", opaqueMode, 26, 15, true},
         // The first cell decides, whatever frame is shown.
@@ -413,42 +412,7 @@ protected:
         item->ClickableMode = TClickableMode::All;
         return item;
     }
-
-    const int32_t lineHeight =
-        platform::MeasureText({std::string(platform::kDefaultFaceName), 16}, "").height;
 };
-
-TEST_F(TextItems, ActiveTextLiesOnATranslucentBlueBar) {
-    auto item = TextItem("一つ目の選択肢は#二行にわたる", 200);
-    ASSERT_TRUE(item->SetupPicture(nullptr));
-    EXPECT_EQ(item->Height, 2 * lineHeight);
-    EXPECT_EQ(item->Width, 200);
-    EXPECT_EQ(item->FrameCount, 1);
-    EXPECT_EQ(item->RowCount, 2);
-    EXPECT_EQ(item->RowDisabled, 0);
-    EXPECT_EQ(item->RowEnabled, 0);
-    EXPECT_EQ(item->RowActive, 1);
-    const TLasGraphic& strip = *item->Picture;
-    ASSERT_EQ(strip.Width(), 200);
-    ASSERT_EQ(strip.Height(), 4 * lineHeight);
-    EXPECT_EQ(strip.Mode(), TransparencyMode::Alpha);
-    // Beyond the text's ink: clear above, half-covered blue below.
-    const int32_t h = item->Height;
-    EXPECT_EQ(strip.MaskRow(0)[199], 0);
-    EXPECT_EQ(strip.MaskRow(h)[199], 128);
-    EXPECT_EQ(strip.Row(h)[199], 0x0000FFu);
-    // The ink is in both halves, fully covered.
-    int inkAbove = 0, inkBelow = 0;
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < 200; ++x) {
-            inkAbove += strip.MaskRow(y)[x] == 255;
-            inkBelow += strip.MaskRow(h + y)[x] == 255;
-            ASSERT_EQ(strip.MaskRow(y)[x] == 255, strip.MaskRow(h + y)[x] == 255) << x << "," << y;
-        }
-    }
-    EXPECT_GT(inkAbove, 100);
-    EXPECT_EQ(inkAbove, inkBelow);
-}
 
 TEST_F(TextItems, StripsBeyondThePictureLimitsAreRefused) {
     std::string tallText;

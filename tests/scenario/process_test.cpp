@@ -6,57 +6,10 @@
 
 using namespace scenario;  // the classes, mode values and frame keys
 
-namespace {
-
-// Ticks on both sides of the 32-bit wrap.
-constexpr uint32_t kStartTicks[] = {5000, 0xFFFFFF00u};
-
-}  // namespace
-
-TEST(VeltoProcess, ModeTransitions) {
-    TVeltoProcess p;
-    EXPECT_FALSE(p.BeginCommand());  // Executing until the first call resets it
-    p.SetMessageSkip();
-    p.StartWait();
-    EXPECT_FALSE(p.MessageSkip) << "a wait ends the skipping";
-
-    // Plain waits and their clicks are played in the headless tests.
-    p.StartMessageEffect(1, "text");
-    p.SetMessageSkip();
-    p.SetActiveClick();
-    p.StartMessageWait();
-    EXPECT_TRUE(p.MessageSkip && !p.ActiveClick);
-    EXPECT_TRUE(p.CheckMessageEffect());  // skipping resumes the drawing
-    EXPECT_EQ(p.PlayerMode, kModeMessageEffect);
-    p.MessageSkip = false;
-    p.StartMessageWait();
-    EXPECT_FALSE(p.CheckMessageEffect());
-    p.CancelWait();
-    EXPECT_EQ(p.PlayerMode, kModeMessageEffect);
-
-    p.StartWait();
-    p.EndMessageEffect();  // forgets the target but leaves the wait alone
-    EXPECT_EQ(p.PlayerMode, kModeWaiting);
-    EXPECT_EQ(p.MessageEffect.LayerName, "");
-}
-
-TEST(VeltoProcess, ClickStateAndAnykeyFollowModeAndFlags) {
-    TVeltoProcess p;
-    const int32_t withoutActive[] = {0, 0, 1, 0, 1};
-    const int32_t withActive[] = {0, 0, 2, 0, 0};
-    p.AnykeyClick = true;
-    for (int32_t mode = kModeReady; mode <= kModeMessageWait; ++mode) {
-        p.PlayerMode = mode;
-        p.ActiveClick = false;
-        EXPECT_EQ(p.GetClickState(), withoutActive[mode]) << mode;
-        EXPECT_EQ(p.IsAnykeyCancel(), withoutActive[mode] == 1) << mode;
-        p.ActiveClick = true;
-        EXPECT_EQ(p.GetClickState(), withActive[mode]) << mode;
-    }
-}
-
+// Waits, clicks and message skipping are played in the headless and display
+// tests; here what a whole game cannot reach: the tick count's wrap.
 TEST(VeltoProcess, TimedWaitsEndExactlyOnTimeAcrossTheWrap) {
-    for (uint32_t start : kStartTicks) {
+    for (uint32_t start : {5000u, 0xFFFFFF00u}) {
         testkit::ScopedPlatform host(start);
         platform::VirtualClock& clock = host.backend.Virtual();
         TVeltoProcess p;
@@ -85,18 +38,15 @@ TEST(VeltoProcess, TimedWaitsEndExactlyOnTimeAcrossTheWrap) {
 
 TEST(VeltoProcess, AnimationTicksOncePerHalfSecondAcrossTheWrap) {
     testkit::ScopedPlatform host;
-    platform::VirtualClock& clock = host.backend.Virtual();
     TVeltoProcess p;
     EXPECT_FALSE(p.IsAnimationTick());
-    for (uint32_t start : kStartTicks) {
-        clock.Set(start);
-        EXPECT_TRUE(p.IsAnimationTick()) << start;
+    for (uint32_t start : {5000u, 0xFFFFFF00u}) {
         int ticks = 0;
-        for (uint32_t i = 1; i <= 1002; ++i) {
-            clock.Set(start + i);
-            if (p.IsAnimationTick()) ++ticks;
+        for (uint32_t i = 0; i <= 1002; ++i) {
+            host.backend.Virtual().Set(start + i);
+            ticks += p.IsAnimationTick();
         }
-        EXPECT_EQ(ticks, 2) << start;  // at +501 and +1002
+        EXPECT_EQ(ticks, 3) << start;  // at +0, +501 and +1002
     }
 }
 
@@ -113,7 +63,6 @@ TEST(VeltoProcessStack, FramesKeysAndOrder) {
     s.PushFrame();
     s.Frame = {"C=3"};
     s.PushFrame();
-    EXPECT_EQ(s.Depth(), 2u);
     EXPECT_EQ(s.StackLines(),
               (StringList{"C=3", "@StackBorder", "B=2", "", "A=1", "@StackBorder"}));
     EXPECT_TRUE(s.PopFrame());
@@ -121,7 +70,6 @@ TEST(VeltoProcessStack, FramesKeysAndOrder) {
     // The empty line must not cut the older frame in two.
     EXPECT_TRUE(s.PopFrame());
     EXPECT_EQ(s.Frame, (StringList{"B=2", "A=1"}));
-    EXPECT_TRUE(s.StackLines().empty());
     EXPECT_EQ(s.Depth(), 0u);
     EXPECT_EQ(s.Pop(), "");
 }

@@ -118,8 +118,6 @@ TEST_F(Variables, SpecialVariables) {
     clock.PinDateTime(platform::LocalDateTime{2026, 3, 7, 23, 59, 59, 6});
     EXPECT_EQ(vars.GetStringVar(kWeekday), Cp932("土"));
 
-    EXPECT_EQ(vars.Get_Value("%@Version%"), 2925);
-    EXPECT_EQ(vars.Get_Value("%@CommandVersion%"), 16);
     vars.SetScriptFile("game.vp3");
     EXPECT_EQ(vars.Get_Text("$@ScriptFile$"), "game.vp3");
 
@@ -165,9 +163,9 @@ TEST_F(Variables, RefusedWrites) {
     vars.Set_Text("$<Head$", "x");
     EXPECT_EQ(doc.Lines(), before);
     const std::string value =
-        "plain ok debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=";
-    const std::string text =
-        "plain ok debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=";
+                          "plain ok debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=",
+                      text =
+                          "plain ok debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=";
     EXPECT_EQ(testkit::Shown(boxes),
               (StringList{value + "score", text + "name", value + "%a=b%", text + "$<Head$"}));
 

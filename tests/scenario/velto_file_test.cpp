@@ -59,10 +59,6 @@ TEST(VeltoFile, LinesSplitAtEveryBreakAndStopAtNul) {
     EXPECT_EQ(Load("\n\r\r\n").Lines(), (StringList{"", "", ""}));
     EXPECT_TRUE(Load("").Lines().empty());
     EXPECT_EQ(Load(std::string_view("x\ny\0z\nw", 7)).Lines(), (StringList{"x", "y"}));
-    // A new document starts with the banner lines a scenario file is known by.
-    TVeltoFile fresh;
-    EXPECT_EQ(fresh.Lines().size(), 2u);
-    for (std::string_view line : fresh.Lines()) EXPECT_EQ(line.substr(0, 4), "/// ");
 }
 
 TEST(VeltoFile, ClassifyLineLooksOnlyAtTheWord) {
@@ -141,13 +137,11 @@ TEST(VeltoFile, DamageIsReportedAndTheIndexStopsThere) {
     };
     for (const auto& [text, what] : cases) {
         testkit::ScopedPlatform host;
-        platform::HeadlessDialogs& boxes = host.boxes;
         Load(text);
-        EXPECT_EQ(Shown(boxes), std::vector<std::string>{damaged + what}) << text;
+        EXPECT_EQ(Shown(host.boxes), std::vector<std::string>{damaged + what}) << text;
     }
 
     testkit::ScopedPlatform host;
-
     platform::HeadlessDialogs& boxes = host.boxes;
     TVeltoFile doc = Load(
         "<Head=\"Velto\">\nTitle=ok\n<Head End>\n"
@@ -213,17 +207,14 @@ TEST(VeltoFile, IndexStaysExactThroughManyInserts) {
     EXPECT_EQ(doc.GetValue("ValueFlag", "<Page", ""), "=\"odd\">");
 }
 
-TEST(VeltoFile, BooksAreImportedOnce) {
-    TVeltoFile library =
-        Load("<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n<Book End>\n");
+// Every game played imports the library's system book; one of the game's
+// own name is kept.
+TEST(VeltoFile, AnExistingBookIsNotImported) {
+    TVeltoFile library = Load("<Book=\"main\">\n<Page=\"p\">\n@Return\n<Page End>\n<Book End>\n");
     TVeltoFile game = Load("<Book=\"main\">\n<Book End>\n");
     EXPECT_FALSE(game.ImportBook("nothing", library));
-    ASSERT_TRUE(game.ImportBook("_system", library));
-    EXPECT_EQ(game.GetCommandCount("_system", "_init"), 1);
-    EXPECT_EQ(game.GetCommandLine("_system", "_init", 0), "@Return");
-    EXPECT_EQ(game.GetCommandLine("_system", "_init", 1), "") << "past the page";
-    EXPECT_FALSE(game.ImportBook("_system", library)) << "an existing book is kept";
-    EXPECT_EQ(game.Lines().size(), 7u);
+    EXPECT_FALSE(game.ImportBook("main", library));
+    EXPECT_EQ(game.Lines().size(), 2u);
 }
 
 // A page named "" outside any book has the key of a header named "", so a

@@ -113,32 +113,34 @@ protected:
             << Read("trace.txt") << Read("output.txt");
     }
 
-    // The main window once it shows: the player's window with the game's title.
-    XWindowInfo MainWindow(Child& player) {
-        XWindowInfo main;
+    // The newest shown window of the player that `wanted` accepts, once there is one.
+    XWindowInfo WindowOf(Child& player, const std::function<bool(const XWindowInfo&)>& wanted) {
+        XWindowInfo found;
         EXPECT_TRUE(WaitUntil([&] {
             for (const XWindowInfo& window : x_->WindowsOf(player.Pid())) {
-                if (window.viewable && window.name == "窓") main = window;
+                if (window.viewable && wanted(window)) found = window;
             }
-            return main.id != 0;
-        })) << "no main window; "
+            return found.id != 0;
+        })) << "no such window; "
             << Read("output.txt");
-        return main;
+        return found;
+    }
+    XWindowInfo MainWindow(Child& player) {
+        return WindowOf(player, [](const XWindowInfo& window) { return window.name == "窓"; });
+    }
+    // The box the player opened over its main window.
+    XWindowInfo Dialog(Child& player, const XWindowInfo& main) {
+        return WindowOf(player, [&](const XWindowInfo& window) { return window.id != main.id; });
     }
 
-    // The tool window of this client size, once it shows.
-    XWindowInfo ToolWindow(Child& player, int32_t width, int32_t height) {
-        XWindowInfo tool;
+    // The user answers the box with `key`; it has gone once this returns.
+    void Answer(const XWindowInfo& box, const char* key) {
+        ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", key}));
         EXPECT_TRUE(WaitUntil([&] {
-            for (const XWindowInfo& window : x_->WindowsOf(player.Pid())) {
-                if (window.viewable && window.width == width && window.height == height) {
-                    tool = window;
-                }
-            }
-            return tool.id != 0;
-        })) << "no tool window of "
-            << width << "x" << height;
-        return tool;
+            std::optional<XWindowInfo> info = x_->Info(box.id);
+            return !info || !info->viewable;
+        })) << "the box stayed after "
+            << key;
     }
 
     // Waits until `window` stands at (left, top).
@@ -154,22 +156,22 @@ protected:
             << (info ? std::to_string(info->left) + "," + std::to_string(info->top) : "?");
     }
 
-    // Waits until the window shows the headless screenshot `png`, enlarged
-    // `scale` times at (left, top) of a window of width x height.
-    void ExpectShows(::Window window, const std::string& png, int32_t scale, int32_t left = 0,
-                     int32_t top = 0, int32_t width = 0, int32_t height = 0) {
-        graphics::TLasGraphic picture;
-        ASSERT_TRUE(picture.LoadPngFile(Path(png))) << png;
+    // Waits until the window shows `picture` enlarged `scale` times at
+    // (left, top) of a window of width x height (0: the picture's).
+    void ExpectShows(::Window window, const graphics::TLasGraphic& picture, int32_t scale,
+                     int32_t left = 0, int32_t top = 0, int32_t width = 0, int32_t height = 0) {
         if (!width) width = picture.Width() * scale;
         if (!height) height = picture.Height() * scale;
         std::string difference;
-        EXPECT_TRUE(WaitUntil(
-            [&] {
-                difference = Difference(x_->Shot(window), picture, scale, left, top, width, height);
-                return difference.empty();
-            },
-            5))
-            << png << ": " << difference;
+        EXPECT_TRUE(WaitUntil([&] {
+            difference = Difference(x_->Shot(window), picture, scale, left, top, width, height);
+            return difference.empty();
+        })) << difference;
+    }
+    graphics::TLasGraphic HeadlessShot(const std::string& png) {
+        graphics::TLasGraphic picture;
+        EXPECT_TRUE(picture.LoadPngFile(Path(png))) << png;
+        return picture;
     }
 
     static XSession* x_;
@@ -179,7 +181,7 @@ XSession* Windowed::x_ = nullptr;
 
 // The scenario of the comparisons: pictures and a message, a click wait, a
 // choice, and a page for each answer.
-const char* const kPicturesMessageAndChoice = R"(<Page="p">
+const std::string kPicturesMessageAndChoice = R"(<Page="p">
 GraphicDraw.FileName=bg.png
 @GraphicDraw
 GraphicDraw.FileName=person.png
@@ -203,13 +205,10 @@ Select.Area.Top=10
 Select.Area.Width=80
 @Select
 <Page End>
-<Page="yes">
-@rem
-<Page End>
-<Page="no">
-@rem
-<Page End>
 )";
+
+// The pages the choices lead to.
+const std::string kAnswers = "<Page=\"yes\">\n@rem\n<Page End>\n<Page=\"no\">\n@rem\n<Page End>\n";
 
 const char* const kLayers =
     "<Head End>\n<Head=\"LayerList\">\nLayerCount=2\nLayer.1.LayerName=人物\n";
@@ -221,7 +220,7 @@ const char* const kLayers =
 // a click on a choice lead where they lead headless.
 TEST_F(Windowed, ShowsAndPlaysAsHeadless) {
     const int32_t scale = 2;
-    std::string game = Game(kPicturesMessageAndChoice, Velto(kLayers), Pictures());
+    std::string game = Game(kPicturesMessageAndChoice + kAnswers, Velto(kLayers), Pictures());
     // The click's pause before the next command is a wait too: the script
     // sleeps through it.
     const Lines expected = Headless(
@@ -236,12 +235,12 @@ TEST_F(Windowed, ShowsAndPlaysAsHeadless) {
     auto screenX = [&](int32_t x) { return main.left + x * scale + scale / 2; };
     auto screenY = [&](int32_t y) { return main.top + y * scale + scale / 2; };
     ReachTrace("b/p#3 @Wait");
-    ExpectShows(main.id, "wait.png", scale);
+    ExpectShows(main.id, HeadlessShot("wait.png"), scale);
 
     ASSERT_TRUE(x_->ClickAt(screenX(150), screenY(5)));
     ReachTrace("b/p#4 @Select");
     ASSERT_TRUE(x_->PointAt(screenX(20), screenY(kSecondChoiceY)));
-    ExpectShows(main.id, "choice.png", scale);
+    ExpectShows(main.id, HeadlessShot("choice.png"), scale);
 
     ASSERT_TRUE(x_->ClickAt(screenX(20), screenY(kSecondChoiceY)));
     EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
@@ -266,13 +265,7 @@ Select.Area.Top=10
 Select.Area.Width=160
 @Select
 <Page End>
-<Page="yes">
-@rem
-<Page End>
-<Page="no">
-@rem
-<Page End>
-)",
+)" + kAnswers,
                             Velto(), Pictures());
     const Lines expected = Headless(
         game, "shot " + Path("select.png") + "\nclick 80 " + std::to_string(kSecondChoiceY) + "\n");
@@ -286,7 +279,7 @@ Select.Area.Width=160
     ReachTrace("b/p#1 @Select");
     // 1000 x 600 holds the 4:3 picture five times enlarged between bars of 100.
     ASSERT_TRUE(x_->ResizeWindow(main.id, 1000, 600));
-    ExpectShows(main.id, "select.png", 5, 100, 0, 1000, 600);
+    ExpectShows(main.id, HeadlessShot("select.png"), 5, 100, 0, 1000, 600);
 
     for (int32_t barX : {50, 99, 900, 960}) {
         ASSERT_TRUE(x_->ClickAt(main.left + barX, main.top + 5 * kFirstChoiceY));
@@ -294,50 +287,6 @@ Select.Area.Width=160
     ASSERT_TRUE(x_->ClickAt(main.left + 100 + 5 * 80 + 2, main.top + 5 * kSecondChoiceY + 2));
     EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
     EXPECT_EQ(Trace(), expected) << "the second item, chosen through the letterbox";
-}
-
-// Shown tool windows follow the main window; one the user dragged keeps
-// its new offset when the main window moves next.
-TEST_F(Windowed, ToolWindowsFollowTheMainWindow) {
-    std::string game = Game(R"(<Page="p">
-WindowShow.Window=1
-WindowShow.Show=1
-@WindowShow
-WindowShow.Window=2
-WindowShow.Show=1
-@WindowShow
-Wait.InputBreak=1
-@Wait
-<Page End>
-)",
-                            Velto("<Head End>\n<Head=\"MessageWindow\">\nImageWidth=100\n"
-                                  "ImageHeight=40\nRelativeToMainX=200\nRelativeToMainY=0\n"
-                                  "<Head End>\n<Head=\"SelectWindow\">\nImageWidth=60\n"
-                                  "ImageHeight=30\nRelativeToMainX=200\nRelativeToMainY=100\n"));
-    Write("game.cfg", "MainForm.Left=30\r\nMainForm.Top=40\r\n");
-    Child player = StartPlayer(game);
-    XWindowInfo main = MainWindow(player);
-    ASSERT_NE(main.id, 0u);
-    XWindowInfo message = ToolWindow(player, 100, 40);
-    XWindowInfo select = ToolWindow(player, 60, 30);
-    ASSERT_NE(message.id, 0u);
-    ASSERT_NE(select.id, 0u);
-    ExpectAt(main.id, 30, 40);
-    ExpectAt(message.id, 230, 40);
-    ExpectAt(select.id, 230, 140);
-
-    ASSERT_TRUE(x_->MoveWindow(main.id, 40, 40));
-    ExpectAt(message.id, 240, 40);
-    ExpectAt(select.id, 240, 140);
-
-    ASSERT_TRUE(x_->MoveWindow(message.id, 500, 300));
-    ExpectAt(message.id, 500, 300);
-    ASSERT_TRUE(x_->MoveWindow(main.id, 50, 60));
-    ExpectAt(message.id, 510, 320);
-    ExpectAt(select.id, 250, 160);
-
-    ASSERT_TRUE(x_->ClickAt(60, 70));
-    EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
 }
 
 // Closed with the close button or interrupted from outside, the player ends
@@ -381,28 +330,6 @@ TEST_F(Windowed, WithoutADisplayItPointsToHeadless) {
     EXPECT_NE(output[0].find("--headless"), std::string::npos) << output[0];
 }
 
-// The dialog window the player opened over the main window, once it shows.
-XWindowInfo Dialog(XSession& x, Child& player, const XWindowInfo& main) {
-    XWindowInfo dialog;
-    EXPECT_TRUE(WaitUntil([&] {
-        for (const XWindowInfo& window : x.WindowsOf(player.Pid())) {
-            if (window.viewable && window.id != main.id) dialog = window;
-        }
-        return dialog.id != 0;
-    })) << "no dialog";
-    return dialog;
-}
-
-// The user answers the dialog with `key`; it has gone once this returns.
-void Answer(XSession& x, const XWindowInfo& dialog, const char* key) {
-    ASSERT_TRUE(x.Xdo({"windowfocus", "--sync", std::to_string(dialog.id), "key", key}));
-    EXPECT_TRUE(WaitUntil([&] {
-        std::optional<XWindowInfo> info = x.Info(dialog.id);
-        return !info || !info->viewable;
-    })) << "the dialog stayed after "
-        << key;
-}
-
 // Message boxes drawn by the player: what the font engine draws for their
 // text, Enter for the default (first) button and Escape for the harmless one.
 TEST_F(Windowed, MessageBoxesShowTheirTextAndTakeKeys) {
@@ -418,28 +345,24 @@ GraphicDraw.FileName=missing.png
     for (const char* abortKey : {"Escape", "Return"}) {
         Child player = StartPlayer(game);
         const XWindowInfo main = MainWindow(player);
-        XWindowInfo box = Dialog(*x_, player, main);
+        XWindowInfo box = Dialog(player, main);
         platform::MessageBoxView expected(
             platform::MessageKind::Plain, platform::MessageButtons::Ok,
             Cp932("debug: error report:\n不明なシステムコマンド「不明」が発行されました"));
-        std::string difference;
-        const std::vector<uint32_t>& pixels = expected.Pixels();
-        const auto picture =
-            Painted(expected.Width(), expected.Height(),
-                    [&](int32_t x, int32_t y) { return pixels[size_t(y) * expected.Width() + x]; });
-        EXPECT_TRUE(WaitUntil([&] {
-            difference =
-                Difference(x_->Shot(box.id), picture, 1, 0, 0, expected.Width(), expected.Height());
-            return difference.empty();
-        })) << difference;
+        ExpectShows(box.id,
+                    Painted(expected.Width(), expected.Height(),
+                            [&](int32_t x, int32_t y) {
+                                return expected.Pixels()[size_t(y) * expected.Width() + x];
+                            }),
+                    1);
         EXPECT_EQ(box.name, "窓") << "boxes carry the game's title";
 
-        Answer(*x_, box, "Return");
+        Answer(box, "Return");
         ReachTrace("b/p#1 @GraphicDraw");
-        Answer(*x_, Dialog(*x_, player, main), abortKey);
+        Answer(Dialog(player, main), abortKey);
         if (std::string(abortKey) == "Escape") {
             // Ignored, the failure is reported once more.
-            Answer(*x_, Dialog(*x_, player, main), "Return");
+            Answer(Dialog(player, main), "Return");
             ReachTrace("b/p#2 @rem");
             EXPECT_EQ(player.Exit(), std::optional<int>(0)) << "Ignore plays on to the end";
         } else {
@@ -467,10 +390,10 @@ if.Variable2=山田
                             Velto());
     Child player = StartPlayer(game);
     const XWindowInfo main = MainWindow(player);
-    const XWindowInfo box = Dialog(*x_, player, main);
+    const XWindowInfo box = Dialog(player, main);
     EXPECT_EQ(box.name, "名前");
     ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "type", "山田ü"}));
-    Answer(*x_, box, "Return");
+    Answer(box, "Return");
     EXPECT_EQ(player.Exit(), std::optional<int>(0));
     EXPECT_EQ(Trace(), (Lines{"_system/_init#0 @Return", "b/p#0 @StringInput", "b/p#1 @if",
                               "b/p#2 @rem", "b/p#3 @endif"}))

@@ -211,7 +211,9 @@ public:
         unsigned count = 0;
         if (!XQueryTree(display_, root, &root, &parent, &children, &count)) return found;
         for (unsigned i = 0; i < count; ++i) {
-            if (Cardinal(children[i], "_NET_WM_PID") != std::optional<long>(pid)) continue;
+            const std::string owner = Property(children[i], "_NET_WM_PID", XA_CARDINAL, 32);
+            if (owner.size() != sizeof(long) || *reinterpret_cast<const long*>(owner.data()) != pid)
+                continue;
             if (auto info = Info(children[i])) found.push_back(*info);
         }
         if (children) XFree(children);
@@ -222,13 +224,14 @@ public:
     std::optional<XWindowInfo> Info(::Window window) const {
         XWindowAttributes attributes;
         if (!XGetWindowAttributes(display_, window, &attributes)) return std::nullopt;
-        return XWindowInfo{window,
-                           attributes.x,
-                           attributes.y,
-                           attributes.width,
-                           attributes.height,
-                           attributes.map_state == IsViewable,
-                           Utf8Property(window, "_NET_WM_NAME")};
+        return XWindowInfo{
+            window,
+            attributes.x,
+            attributes.y,
+            attributes.width,
+            attributes.height,
+            attributes.map_state == IsViewable,
+            Property(window, "_NET_WM_NAME", XInternAtom(display_, "UTF8_STRING", False), 8)};
     }
 
     // What the window shows on the screen now; empty when it cannot be read.
@@ -269,33 +272,18 @@ public:
     }
 
 private:
-    std::optional<long> Cardinal(::Window window, const char* property) const {
-        Atom type;
-        int format;
-        unsigned long items, after;
-        unsigned char* data = nullptr;
-        std::optional<long> value;
-        if (XGetWindowProperty(display_, window, XInternAtom(display_, property, False), 0, 1,
-                               False, XA_CARDINAL, &type, &format, &items, &after,
-                               &data) == Success &&
-            data && items == 1 && format == 32) {
-            value = *reinterpret_cast<long*>(data);
-        }
-        if (data) XFree(data);
-        return value;
-    }
-
-    std::string Utf8Property(::Window window, const char* property) const {
-        Atom type;
-        int format;
+    // The property's items as bytes, or "" when it has none of that type and format.
+    std::string Property(::Window window, const char* name, Atom type, int format) const {
+        Atom actual;
+        int actualFormat;
         unsigned long items, after;
         unsigned char* data = nullptr;
         std::string value;
-        if (XGetWindowProperty(display_, window, XInternAtom(display_, property, False), 0, 1024,
-                               False, XInternAtom(display_, "UTF8_STRING", False), &type, &format,
-                               &items, &after, &data) == Success &&
-            data && format == 8) {
-            value.assign(reinterpret_cast<char*>(data), items);
+        if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1024, False,
+                               type, &actual, &actualFormat, &items, &after, &data) == Success &&
+            data && actualFormat == format) {
+            // Xlib hands 32-bit items over as longs.
+            value.assign(reinterpret_cast<char*>(data), items * (format == 32 ? sizeof(long) : 1));
         }
         if (data) XFree(data);
         return value;
