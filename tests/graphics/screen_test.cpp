@@ -83,22 +83,6 @@ TEST(LasScreen, LayersAreStackedInAllModes) {
     EXPECT_EQ(canvas.frames[0].pixels, PixelsOf(screen.Display()));
 }
 
-TEST(LasScreen, DisplayIsCompositionWithDynamicLayers) {
-    TLasScreen screen(kWidth, kHeight);
-    screen.BaseLayer().Picture().FillRect(0, 0, kWidth, kHeight, 0x000080);
-    screen.DynamicLayers().Add(
-        ImageItem(Painted(8, 8, [](int32_t, int32_t) { return 0xFFu; }), 4, 4));
-    screen.Refresh();
-    TLasGraphic glyph;
-    screen.DrawIntoComposition(glyph, 30, 30, 4, 4, 0, 0);
-    EXPECT_EQ(screen.Composition().GetPixel(5, 5), 0x000080u);
-    EXPECT_EQ(screen.Composition().GetPixel(31, 31), 0xFFFFFFu);
-    EXPECT_EQ(screen.Display().GetPixel(31, 31), 0x000080u);
-    screen.UpdateDisplay();
-    EXPECT_EQ(screen.Display().GetPixel(31, 31), 0xFFFFFFu);
-    EXPECT_EQ(screen.Display().GetPixel(5, 5), 0xFFu);
-}
-
 // A rectangle updated and presented alone comes out as the whole screen
 // would, and nothing outside it changes, on the display or in the window.
 TEST(LasScreen, PartialUpdatesMatchFullOnes) {
