@@ -1,4 +1,4 @@
-// Pictures, messages, choices, buttons and tool windows played whole through
+// Pictures, messages, choices and tool windows played whole through
 // the headless runner, checked by trace, message log, window list and
 // screenshots against golden images.
 #include <gtest/gtest.h>
@@ -15,8 +15,7 @@ constexpr int32_t kHeight = 120;
 
 class Display : public WithTestFont<PlayTest> {
 protected:
-    // The game's pictures: a background, a character with soft edges, and a
-    // button strip of two rows (plain, lit).
+    // The game's pictures: a background and a character with soft edges.
     std::vector<PackageEntry> Pictures() const {
         auto background = Painted(kWidth, kHeight, [](int32_t x, int32_t y) {
             return uint32_t(0x203040 + (x / 20 + y / 20) % 2 * 0x202020);
@@ -26,11 +25,7 @@ protected:
         for (int32_t y = 0; y < 60; ++y) {
             for (int32_t x = 0; x < 40; ++x) character.MaskRow(y)[x] = uint8_t(x < 20 ? 255 : 128);
         }
-        auto button =
-            Painted(30, 20, [](int32_t, int32_t y) { return y < 10 ? 0x808080u : 0xFFFF00u; });
-        return {{"bg.png", PngBytes(background)},
-                {Cp932("人物.png"), PngBytes(character)},
-                {"button.png", PngBytes(button)}};
+        return {{"bg.png", PngBytes(background)}, {Cp932("人物.png"), PngBytes(character)}};
     }
 
     // A screenshot the run wrote, against its golden image.
@@ -98,54 +93,6 @@ StringCtrl.Text=yes
     ExpectShot("message.png", "display_message");
     ExpectShot("choice.png", "display_choice");
     ExpectShot("end.png", "display_end");
-}
-
-// A button that calls a page keeping the execution mode: the page runs over
-// a "Clickable" wait, and after its return the wait goes on.
-TEST_F(Display, AButtonInterruptsAClickableWait) {
-    std::string game = Game(R"(<Page="p">
-DynamicLayer.Type=Image
-DynamicLayer.Image.FileName=button.png
-DynamicLayer.Image.DivideCount=2
-DynamicLayer.ImageIndex.Active=1
-DynamicLayer.Clickable.Mode=All
-DynamicLayer.Clickable.BookName=b
-DynamicLayer.Clickable.PageName=menu
-DynamicLayer.Clickable.Move=Call
-DynamicLayer.Clickable.KeepExecuteMode=1
-DynamicLayer.Area.Left=10
-DynamicLayer.Area.Top=10
-DynamicLayer.AttrID=5
-@DynamicLayer
-DynamicLayer.Type=Text
-DynamicLayer.Text.Text=<clBlue>ラベル
-DynamicLayer.Area.Left=50
-DynamicLayer.Area.Top=10
-DynamicLayer.Area.Width=60
-@DynamicLayer
-Wait.InputBreak=1
-Wait.Input=Clickable
-@Wait
-@rem
-<Page End>
-<Page="menu">
-ValueCtrl.ValueVar=%called%
-ValueCtrl.LeftValue=%called%
-ValueCtrl.RightValue=1
-ValueCtrl.Calc=Add
-@ValueCtrl
-@Return
-<Page End>
-)",
-                            Velto(), Pictures());
-    Outcome run = Play(game, "move 15 15\nshot " + Path("hover.png") +
-                                 "\nclick\nclick 100 100\nmove 50 15\nclick\n");
-    EXPECT_EQ(run.status, shell::kExitStuck) << "only a button ends this wait";
-    EXPECT_EQ(run.trace, (Lines{"200 _system/_init#0 @Return", "200 b/p#0 @DynamicLayer",
-                                "200 b/p#1 @DynamicLayer", "200 b/p#2 @Wait",
-                                "800 b/menu#0 @ValueCtrl", "800 b/menu#1 @Return"}));
-    EXPECT_EQ(run.vars, Lines{"ValueFlag:called=1"}) << "the label is no button";
-    ExpectShot("hover.png", "display_button_lit");
 }
 
 // "MessageSkip" runs messages through their click waits and pauses until the
