@@ -128,25 +128,6 @@ TEST(DynamicLayerItem, ImagesAreCutIntoCells) {
         EXPECT_EQ(item.Picture->Mode(), TransparencyMode::Keyed);
         EXPECT_EQ(PixelsOf(*item.Picture), PixelsOf(loaded));
     }
-
-    // A picture that could not be loaded: no picture, and the old one is gone.
-    Item failed;
-    failed.ImageFileName = "missing.png";
-    failed.Picture = std::make_unique<TLasGraphic>();
-    EXPECT_FALSE(failed.SetupPicture(nullptr));
-    EXPECT_EQ(failed.Picture, nullptr);
-
-    // Neither image nor text: a click area, whatever it showed before.
-    Item area;
-    area.Picture = std::make_unique<TLasGraphic>();
-    area.FrameCount = 4;
-    area.RowCount = 0;
-    area.Width = 30;
-    EXPECT_TRUE(area.SetupPicture(&loaded));
-    EXPECT_EQ(area.Picture, nullptr);
-    EXPECT_EQ(area.FrameCount, 1);
-    EXPECT_EQ(area.RowCount, 1);
-    EXPECT_EQ(area.Width, 30);
 }
 
 TEST(DynamicLayerItem, FrameAndStateChooseTheCell) {
@@ -366,14 +347,6 @@ TEST(DynamicLayerList, TakingTheTargetClearsItsGroup) {
     for (const auto& item : layers.Items()) left.push_back(item->PageName);
     EXPECT_EQ(left, (std::vector<std::string>{"other", "elsewhere"}));
     EXPECT_EQ(States(layers), (std::vector<uint8_t>{kEnabled, kEnabled}));
-
-    layers.RemoveByAttrID(3);
-    layers.RemoveByAttrID(99);
-    ASSERT_EQ(layers.Items().size(), 1u);
-    EXPECT_EQ(layers.Items()[0]->AttrID, 2);
-    layers.Items()[0]->State = kActive;
-    layers.DeactivateAll();
-    EXPECT_EQ(States(layers), (std::vector<uint8_t>{kEnabled}));
 }
 
 TEST(DynamicLayerList, LoopingItemsAnimate) {
@@ -382,15 +355,13 @@ TEST(DynamicLayerList, LoopingItemsAnimate) {
         int32_t frames, frame;
         int32_t next;
     };
-    const Case cases[] = {
-        {1, 2, 0, 1},
-        {1, 2, 1, 0},
-        {1, 1, 0, 0},
-        {0, 2, 0, 0},
-        {1, 3, 7, 0},
-        {1, INT32_MAX, INT32_MAX - 1, 0},
-        {1, INT32_MAX, INT32_MAX, 0},
-    };
+    const Case cases[] = {{1, 2, 0, 1},
+                          {1, 2, 1, 0},
+                          {1, 1, 0, 0},
+                          {0, 2, 0, 0},
+                          {1, 3, 7, 0},
+                          {1, INT32_MAX, INT32_MAX - 1, 0},
+                          {1, INT32_MAX, INT32_MAX, 0}};
     for (const Case& c : cases) {
         TDynamicLayer layers;
         Item& item = Added(layers, ClickArea(0, 0, 1, 1));
