@@ -149,8 +149,6 @@ StringInput.Caption=入力
 @StringInput
 StringInput.StringVar=$second$
 @StringInput
-System.Command=MessageSkip
-@System
 System.Command=messageskip
 @System
 @SaveCtrl

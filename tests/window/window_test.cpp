@@ -83,11 +83,9 @@ protected:
 
     // The headless runner's trace of the game with this input script.
     Lines Headless(const std::string& game, const std::string& input) {
-        Child run({ORVANTA3, "--headless", "--library", Path("veltort3.vlb"), "--seed", "1",
-                   "--input", Write("input.txt", input), "--trace", Path("headless.txt"), game},
-                  Environment({}), Path("headless-output.txt"));
-        EXPECT_EQ(run.Exit(30), std::optional<int>(0)) << Read("headless-output.txt");
-        return WithoutTicks(SplitLines(Read("headless.txt")));
+        Outcome run = Play(game, input);
+        EXPECT_EQ(run.status, shell::kExitDone);
+        return WithoutTicks(run.trace);
     }
 
     // The player in a window, writing its trace.
@@ -200,9 +198,9 @@ Select.Text1=はい
 Select.Page1=yes
 Select.Text2=<clYellow>いいえ
 Select.Page2=no
-Select.Area.Left=10
+Select.Area.Left=0
 Select.Area.Top=10
-Select.Area.Width=80
+Select.Area.Width=160
 @Select
 <Page End>
 )";
@@ -216,77 +214,42 @@ const char* const kLayers =
 }  // namespace
 
 // Twice enlarged, the window shows the headless screenshot of the same
-// moment exactly, each game pixel as a 2x2 block; a click ending the wait and
-// a click on a choice lead where they lead headless.
-TEST_F(Windowed, ShowsAndPlaysAsHeadless) {
+// moment exactly, each game pixel as a 2x2 block. Resized to a shape of its
+// own, it letterboxes the game; clicks map through the letterbox to game
+// pixels, and a click on a black bar is no click at all, not even beside the
+// picture's edge, where the items reach. Clicks lead where they lead headless.
+TEST_F(Windowed, ShowsAndPlaysAsHeadlessEnlargedAndLetterboxed) {
     const int32_t scale = 2;
     std::string game = Game(kPicturesMessageAndChoice + kAnswers, Velto(kLayers), Pictures());
     // The click's pause before the next command is a wait too: the script
     // sleeps through it.
-    const Lines expected = Headless(
-        game, "shot " + Path("wait.png") + "\nclick 150 5\nsleep 1000\nmove 20 " +
-                  std::to_string(kSecondChoiceY) + "\nshot " + Path("choice.png") + "\nclick\n");
+    const Lines expected =
+        Headless(game, "shot " + Path("wait.png") + "\nclick 150 5\nsleep 1000\nshot " +
+                           Path("select.png") + "\nmove 20 " + std::to_string(kSecondChoiceY) +
+                           "\nshot " + Path("choice.png") + "\nclick\n");
     ASSERT_EQ(expected.back(), "b/no#0 @rem") << "the script chose the second item";
 
     Child player = StartPlayer(game, {"--scale", std::to_string(scale)});
     XWindowInfo main = MainWindow(player);
     ASSERT_NE(main.id, 0u);
-    // Where a game pixel lies on the screen: the middle of its block.
-    auto screenX = [&](int32_t x) { return main.left + x * scale + scale / 2; };
-    auto screenY = [&](int32_t y) { return main.top + y * scale + scale / 2; };
     ReachTrace("b/p#3 @Wait");
     ExpectShows(main.id, HeadlessShot("wait.png"), scale);
-
-    ASSERT_TRUE(x_->ClickAt(screenX(150), screenY(5)));
+    // The middle of the game pixel's block.
+    ASSERT_TRUE(x_->ClickAt(main.left + 150 * scale + 1, main.top + 5 * scale + 1));
     ReachTrace("b/p#4 @Select");
-    ASSERT_TRUE(x_->PointAt(screenX(20), screenY(kSecondChoiceY)));
-    ExpectShows(main.id, HeadlessShot("choice.png"), scale);
 
-    ASSERT_TRUE(x_->ClickAt(screenX(20), screenY(kSecondChoiceY)));
-    EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
-    EXPECT_EQ(Trace(), expected);
-}
-
-// Resized to a shape of its own, the window letterboxes the game; clicks map
-// through the letterbox to game pixels, and a click on a black bar is no
-// click at all, not even beside the picture's edge.
-TEST_F(Windowed, ResizedWindowMapsClicksThroughTheLetterbox) {
-    // Items across the whole width: a click on a bar taken for one at the
-    // picture's edge would choose the first.
-    std::string game = Game(R"(<Page="p">
-GraphicDraw.FileName=bg.png
-@GraphicDraw
-Select.Text1=はい
-Select.Page1=yes
-Select.Text2=いいえ
-Select.Page2=no
-Select.Area.Left=0
-Select.Area.Top=10
-Select.Area.Width=160
-@Select
-<Page End>
-)" + kAnswers,
-                            Velto(), Pictures());
-    const Lines expected = Headless(
-        game, "shot " + Path("select.png") + "\nclick 80 " + std::to_string(kSecondChoiceY) + "\n");
-    ASSERT_EQ(expected.back(), "b/no#0 @rem");
-
-    // The pointer waits outside, where the window will not reach.
-    ASSERT_TRUE(x_->PointAt(1270, 1010));
-    Child player = StartPlayer(game);
-    XWindowInfo main = MainWindow(player);
-    ASSERT_NE(main.id, 0u);
-    ReachTrace("b/p#1 @Select");
     // 1000 x 600 holds the 4:3 picture five times enlarged between bars of 100.
     ASSERT_TRUE(x_->ResizeWindow(main.id, 1000, 600));
     ExpectShows(main.id, HeadlessShot("select.png"), 5, 100, 0, 1000, 600);
-
     for (int32_t barX : {50, 99, 900, 960}) {
         ASSERT_TRUE(x_->ClickAt(main.left + barX, main.top + 5 * kFirstChoiceY));
     }
-    ASSERT_TRUE(x_->ClickAt(main.left + 100 + 5 * 80 + 2, main.top + 5 * kSecondChoiceY + 2));
+    const int32_t x = main.left + 100 + 5 * 20 + 2, y = main.top + 5 * kSecondChoiceY + 2;
+    ASSERT_TRUE(x_->PointAt(x, y));
+    ExpectShows(main.id, HeadlessShot("choice.png"), 5, 100, 0, 1000, 600);
+    ASSERT_TRUE(x_->ClickAt(x, y));
     EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
-    EXPECT_EQ(Trace(), expected) << "the second item, chosen through the letterbox";
+    EXPECT_EQ(Trace(), expected);
 }
 
 // Closed with the close button or interrupted from outside, the player ends
