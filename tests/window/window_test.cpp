@@ -133,7 +133,7 @@ protected:
 
     // The user answers the box with `key`; it has gone once this returns.
     void Answer(const XWindowInfo& box, const char* key) {
-        ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "key", key}));
+        ASSERT_TRUE(x_->Xdo("windowfocus", "--sync", box.id, "key", key));
         EXPECT_TRUE(WaitUntil([&] {
             std::optional<XWindowInfo> info = x_->Info(box.id);
             return !info || !info->viewable;
@@ -239,13 +239,13 @@ TEST_F(Windowed, ShowsAndPlaysAsHeadlessEnlargedAndLetterboxed) {
     ReachTrace("b/p#4 @Select");
 
     // 1000 x 600 holds the 4:3 picture five times enlarged between bars of 100.
-    ASSERT_TRUE(x_->ResizeWindow(main.id, 1000, 600));
+    ASSERT_TRUE(x_->Xdo("windowsize", main.id, 1000, 600));
     ExpectShows(main.id, HeadlessShot("select.png"), 5, 100, 0, 1000, 600);
     for (int32_t barX : {50, 99, 900, 960}) {
         ASSERT_TRUE(x_->ClickAt(main.left + barX, main.top + 5 * kFirstChoiceY));
     }
     const int32_t x = main.left + 100 + 5 * 20 + 2, y = main.top + 5 * kSecondChoiceY + 2;
-    ASSERT_TRUE(x_->PointAt(x, y));
+    ASSERT_TRUE(x_->Xdo("mousemove", x, y));
     ExpectShows(main.id, HeadlessShot("choice.png"), 5, 100, 0, 1000, 600);
     ASSERT_TRUE(x_->ClickAt(x, y));
     EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
@@ -265,7 +265,7 @@ TEST_F(Windowed, TheLastPositionIsKept) {
         const int32_t left = closeButton ? 200 : 230, top = closeButton ? 150 : 170;
         ExpectAt(main.id, closeButton ? 30 : 200, closeButton ? 40 : 150);
         ReachTrace("b/p#0 @Wait");
-        ASSERT_TRUE(x_->MoveWindow(main.id, left, top));
+        ASSERT_TRUE(x_->Xdo("windowmove", main.id, left, top));
         ExpectAt(main.id, left, top);
         if (closeButton) {
             x_->Close(main.id);
@@ -355,7 +355,7 @@ if.Variable2=山田
     const XWindowInfo main = MainWindow(player);
     const XWindowInfo box = Dialog(player, main);
     EXPECT_EQ(box.name, "名前");
-    ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "type", "山田ü"}));
+    ASSERT_TRUE(x_->Xdo("windowfocus", "--sync", box.id, "type", "山田ü"));
     Answer(box, "Return");
     EXPECT_EQ(player.Exit(), std::optional<int>(0));
     EXPECT_EQ(Trace(), (Lines{"_system/_init#0 @Return", "b/p#0 @StringInput", "b/p#1 @if",

@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 extern char** environ;
@@ -182,27 +183,22 @@ public:
                             std::string("LSAN_OPTIONS=suppressions=") + LSAN_SUPPRESSIONS});
     }
 
-    // xdotool with these arguments; true when it succeeded.
-    bool Xdo(const std::vector<std::string>& args) const {
+    // xdotool with these arguments, numbers written out; true when it succeeded.
+    template <typename... Args>
+    bool Xdo(const Args&... args) const {
         std::vector<std::string> command{"xdotool"};
-        command.insert(command.end(), args.begin(), args.end());
+        auto text = [](const auto& arg) {
+            if constexpr (std::is_arithmetic_v<std::decay_t<decltype(arg)>>) {
+                return std::to_string(arg);
+            } else {
+                return std::string(arg);
+            }
+        };
+        (command.push_back(text(args)), ...);
         return RunCommand(command, ChildEnvironment()) == 0;
     }
     // The user moves the pointer to screen point (x, y) and clicks the left button.
-    bool ClickAt(int32_t x, int32_t y) const {
-        return Xdo({"mousemove", std::to_string(x), std::to_string(y), "click", "1"});
-    }
-    bool PointAt(int32_t x, int32_t y) const {
-        return Xdo({"mousemove", std::to_string(x), std::to_string(y)});
-    }
-    bool MoveWindow(::Window window, int32_t left, int32_t top) const {
-        return Xdo(
-            {"windowmove", std::to_string(window), std::to_string(left), std::to_string(top)});
-    }
-    bool ResizeWindow(::Window window, int32_t width, int32_t height) const {
-        return Xdo(
-            {"windowsize", std::to_string(window), std::to_string(width), std::to_string(height)});
-    }
+    bool ClickAt(int32_t x, int32_t y) const { return Xdo("mousemove", x, y, "click", 1); }
 
     // The top-level windows of process `pid`, oldest first.
     std::vector<XWindowInfo> WindowsOf(pid_t pid) const {
