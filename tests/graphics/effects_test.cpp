@@ -130,27 +130,6 @@ TEST_F(Effects, PacedFramesWithinTheArea) {
     }
 }
 
-TEST_F(Effects, OrderOfStripsTilesAndBands) {
-    Run(1, kScreen);
-    for (int32_t x = 0; x < kWidth; ++x) {
-        EXPECT_EQ(FirstNew(x, 0), WipeFrame(x / 2)) << x;
-        EXPECT_EQ(FirstNew(x, kHeight - 1), WipeFrame(x / 2)) << x;
-    }
-    Run(2, {4, 3, 50, 41});
-    for (int32_t y = 3; y < 43; ++y) EXPECT_EQ(FirstNew(10, y), WipeFrame((y - 3) / 2)) << y;
-
-    Run(3, kScreen);
-    for (size_t k = 0; k < 12; ++k) {
-        int tiles = 0;
-        for (int32_t t = 0; t < 144; ++t) tiles += IsNew(k, t / 12 * 5, t % 12 * 4);
-        EXPECT_EQ(tiles, 12 * int(k + 1)) << k;
-    }
-
-    Run(4, kScreen);
-    for (int32_t y = 0; y < 40; ++y) EXPECT_EQ(FirstNew(7, y), y % 20 / 2) << y;
-    EXPECT_EQ(Wrong(9, {0, 0, kWidth, 40}), 0);  // no band for the last 8 rows
-}
-
 // An area reaching past the picture keeps its position and size: strips,
 // bands and tiles are counted from it as given, and what falls on the picture
 // is drawn. However far it reaches, a frame costs no more than the picture.

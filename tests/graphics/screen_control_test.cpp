@@ -1,5 +1,6 @@
 // The six screens as the scenario sets them up, layers by name, pictures
-// loaded with their failure box, and messages revealed step by step.
+// loaded with the transparency asked for, and buttons redrawn as they change.
+// Messages revealed page by page are played in the demo.
 #include "graphics/Scrnctrl.h"
 
 #include <gtest/gtest.h>
@@ -50,18 +51,6 @@ protected:
             names.push_back(layer->Name());
         return names;
     }
-    // Reveals the message in the text layer step by step, as the main loop
-    // would, clicking through its click waits; what stopped each step.
-    StringList RevealAll() {
-        StringList stops;
-        for (process.AnykeyClick = false; screens.DrawMessageStep(0, kText);
-             process.AnykeyClick = false) {
-            stops.push_back(process.AnykeyClick ? "click" : "pause");
-            process.CancelWait();
-        }
-        return stops;
-    }
-
     testkit::ScopedPlatform host;
     scenario::TVeltoFile document;
     graphics::TLayerCtrl layers;
@@ -113,47 +102,6 @@ TEST_F(Screens, PicturesAreKeyedAndTranslucentWhenAsked) {
     EXPECT_EQ(picture.MaskRow(0)[1], 128) << "the rest translucent";
     ASSERT_TRUE(screens.LoadLayerPicture(0, kBackground, "A.PNG", true, true));
     EXPECT_EQ(picture.Mode(), graphics::TransparencyMode::Opaque) << "a PNG keeps its own";
-}
-
-// A message three window heights long pages twice, each page ending in a
-// click wait with the blinking marker, which goes when the click comes.
-TEST_F(Screens, MessagesRevealPageByPageWithTheMarker) {
-    Load("<Head=\"Velto\">\nImageWidth=160\nImageHeight=120\n<Head End>\n");
-    pictures.pictures["_inputchar.png"].Assign(
-        Painted(16, 8, [](int32_t x, int32_t) { return x < 8 ? 0xFF0000u : 0x0000FFu; }));
-    testkit::RecordingCanvas canvas;
-    screens.SetCanvas(&canvas, 0);
-    TLasLayer& text = *screens.FindLayer(0, kText);
-    text.SetPosition(10, 30);
-    text.SetExtent(0, 42);  // a width of 0 takes the screen's; two lines a page
-    EXPECT_EQ(screens.RenderMessage(0, Cp932("一行目#二行目#三行目#四行目#五行目<W0>。"), kText),
-              42);
-    EXPECT_EQ(text.Width(), 160);
-
-    process.StartMessageEffect(0, kText);
-    ASSERT_TRUE(screens.DrawMessageStep(0, kText));
-    EXPECT_EQ(process.PlayerMode, scenario::kModeMessageWait);
-    EXPECT_TRUE(process.AnykeyClick);
-    EXPECT_FALSE(text.Visible()) << "hidden while it is revealed";
-    graphics::TDynamicLayer& dynamic = *screens.DynamicLayersOf(0);
-    ASSERT_EQ(dynamic.Items().size(), 1u);
-    const graphics::TDynamicLayerList& marker = *dynamic.Items()[0];
-    EXPECT_EQ(marker.AttrID, TScreenControl::kInputMarkerId);
-    EXPECT_EQ(marker.Width * 100 + marker.Height, 808) << "one frame of two";
-    EXPECT_EQ(marker.Top, 30 + 21) << "beside the last character of the second line";
-    graphics::TLasScreen& screen = *screens.ScreenOf(0);
-
-    process.CancelWait();
-    // A new page, its click wait, a new page, and the <W0> that pauses for no time.
-    EXPECT_EQ(RevealAll(), (StringList{"pause", "click", "pause", "pause"}));
-    EXPECT_TRUE(text.Visible());
-    EXPECT_TRUE(dynamic.Items().empty()) << "the marker went with each click";
-    // Revealed cell by cell, the display is what a whole recomposition gives.
-    TLasGraphic revealed;
-    revealed.Assign(screen.Display());
-    screen.Refresh();
-    EXPECT_EQ(testkit::PixelsOf(revealed), testkit::PixelsOf(screen.Display()));
-    testkit::ExpectGolden(screen.Display(), "screens_message_end");
 }
 
 TEST_F(Screens, TheBackgroundMergesIntoTheBase) {

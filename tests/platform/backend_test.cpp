@@ -33,25 +33,6 @@ using Kind = WindowEvent::Kind;
 
 }  // namespace
 
-// Answers and inputs queued by an input script are played in the headless
-// tests; one that does not fit the box is left for the next box.
-TEST(MessageBoxes, AnswersThatDoNotFitWaitForTheirBox) {
-    ScopedPlatform host;
-    host.boxes.QueueAnswer(MessageAnswer::Yes);
-    EXPECT_EQ(ShowMessage(MessageKind::Error, MessageButtons::AbortIgnore, "q1"),
-              MessageAnswer::Ignore);
-    EXPECT_EQ(ShowMessage(MessageKind::Warning, MessageButtons::YesNo, "q2"), MessageAnswer::Yes);
-    EXPECT_EQ(InputBox("caption", "prompt", "old"), "old") << "nothing queued: cancelled";
-}
-
-// The message log's lines stay lines, whatever the text.
-TEST(MessageBoxes, LogLineIsUtf8WithEscapes) {
-    // "０で" in CP932, with CR LF and a backslash.
-    MessageRecord record{MessageKind::Plain, MessageButtons::AbortIgnore, "a\\b\r\n\x82O\x82\xC5",
-                         MessageAnswer::Abort};
-    EXPECT_EQ(FormatMessageRecord(record), "plain abortignore abort a\\\\b\\r\\n０で");
-}
-
 // While a box is open, clicks and close requests meant for the game's
 // windows go nowhere, also after it closes; moves still arrive.
 TEST(MessageBoxes, AnOpenBoxHoldsTheInput) {

@@ -32,18 +32,6 @@ protected:
     TVariableCtrl vars;
 };
 
-TEST_F(Variables, LiveAsLinesOfTheirHeaderBlocks) {
-    StringList expected(doc.Lines().begin(), doc.Lines().end());
-    vars.Set_Value("%score%", 5);
-    vars.Set_Text("$name$", "Taro=first");
-    vars.Set_Value("%lives%", -3);
-    vars.Set_Value("%score%", 7);
-    expected.insert(expected.end(), {"<Head=\"ValueFlag\">", "score=7", "lives=-3", "<Head End>",
-                                     "<Head=\"StringFlag\">", "name=Taro=first", "<Head End>"});
-    EXPECT_EQ(doc.Lines(), expected);
-    EXPECT_EQ(vars.Get_Value("%Score%"), 0);
-}
-
 // Literal operands and arithmetic are played in the headless tests.
 TEST_F(Variables, OperandsAndSubstitution) {
     // The last character is dropped unchecked; a lone "%" names "" as well.

@@ -207,16 +207,6 @@ TEST(VeltoFile, IndexStaysExactThroughManyInserts) {
     EXPECT_EQ(doc.GetValue("ValueFlag", "<Page", ""), "=\"odd\">");
 }
 
-// Every game played imports the library's system book; one of the game's
-// own name is kept.
-TEST(VeltoFile, AnExistingBookIsNotImported) {
-    TVeltoFile library = Load("<Book=\"main\">\n<Page=\"p\">\n@Return\n<Page End>\n<Book End>\n");
-    TVeltoFile game = Load("<Book=\"main\">\n<Book End>\n");
-    EXPECT_FALSE(game.ImportBook("nothing", library));
-    EXPECT_FALSE(game.ImportBook("main", library));
-    EXPECT_EQ(game.Lines().size(), 2u);
-}
-
 // A page named "" outside any book has the key of a header named "", so a
 // setting written to that header lands inside the page, and here inside a
 // large header block whose key map must not go stale.
