@@ -1,5 +1,6 @@
 // Pictures a scenario names, found in the package, on disk or in the library,
-// in every format the player reads.
+// in every format the player reads; the demo loads its TGA picture through
+// the plug-in, the installed player from where it is installed.
 #include <gtest/gtest.h>
 
 #include "common/test_files.h"
@@ -7,7 +8,6 @@
 #include "common/test_platform.h"
 #include "storage/Velto_access.h"
 
-namespace fs = std::filesystem;
 using testkit::PackageBytes;
 using testkit::ReadFile;
 
@@ -16,13 +16,6 @@ namespace {
 const std::string kData = ORV_TEST_DATA;
 const std::string kScenario =
     "///\r\n<Head=\"Velto\">\r\nFileType=OV3\r\nDataDirectory=data\r\n<Head End>\r\n";
-
-std::string TgaBytes() {  // 2 x 1, 24-bit, top row first
-    std::string tga(18, '\0');
-    tga[2] = 2;
-    tga[12] = 2, tga[14] = 1, tga[16] = 24, tga[17] = 0x20;
-    return tga + "\x01\x02\x03\x04\x05\x06";
-}
 
 class Pictures : public testkit::TempDirTest {
 protected:
@@ -98,25 +91,4 @@ TEST_F(Pictures, APlainScenarioFindsPicturesOnDiskDataDirectoryFirst) {
     EXPECT_TRUE(loaded_);
     EXPECT_EQ(Load("logo.mag").Width(), 640);
     EXPECT_TRUE(loaded_);
-}
-
-TEST_F(Pictures, PlugInsLoadOnFirstNeedAndUnloadAtClose) {
-    Write("game.vp3", kScenario);
-    Write("data/picture.tga", TgaBytes());
-    // Beside the player there is none; the installed folder has it.
-    fs::create_directories(Path("installed"));
-    fs::copy_file(TGA_SPI, Path("installed/tga.spi"));
-    access_->pluginDirectories.push_back(Path("installed/"));
-    ASSERT_TRUE(access_->Open(Path("game.vp3")));
-    EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
-    Load("picture.png");  // a missing PNG never asks the plug-ins
-    EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
-
-    graphics::TLasGraphic picture = Load("picture.tga");
-    ASSERT_TRUE(loaded_);
-    EXPECT_EQ(picture.Width(), 2);
-    EXPECT_EQ(picture.GetPixel(1, 0), 0x060504u);
-    EXPECT_EQ(access_->Susie().GetPlugNum(), 1);
-    access_->Close();
-    EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
 }
