@@ -12,16 +12,8 @@
 #include "common/test_font.h"
 #include "common/test_pictures.h"
 
-using graphics::kMaxPictureSide;
-using graphics::TClickableMode;
-using graphics::TDynamicLayer;
-using graphics::TDynamicLayerList;
-using graphics::TJumpMode;
-using graphics::TLasGraphic;
-using graphics::TransparencyMode;
-using testkit::ImageItem;
-using testkit::Painted;
-using testkit::PixelsOf;
+using namespace graphics;
+using namespace testkit;
 using Item = graphics::TDynamicLayerList;
 
 namespace {

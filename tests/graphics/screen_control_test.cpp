@@ -12,12 +12,9 @@
 #include "common/test_pictures.h"
 #include "common/test_platform.h"
 
-using graphics::TLasGraphic;
-using graphics::TLasLayer;
-using graphics::TScreenControl;
+using namespace graphics;
+using namespace testkit;
 using scenario::StringList;
-using testkit::Cp932;
-using testkit::Painted;
 
 namespace {
 

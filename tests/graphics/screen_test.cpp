@@ -10,16 +10,8 @@
 #include "common/test_pictures.h"
 #include "common/test_platform.h"
 
-using graphics::TClip;
-using graphics::TDynamicLayer;
-using graphics::TDynamicLayerList;
-using graphics::TLasGraphic;
-using graphics::TLasLayer;
-using graphics::TLasScreen;
-using graphics::TransparencyMode;
-using testkit::ImageItem;
-using testkit::Painted;
-using testkit::PixelsOf;
+using namespace graphics;
+using namespace testkit;
 
 namespace {
 

@@ -5,10 +5,7 @@
 #include "common/test_files.h"
 #include "common/test_platform.h"
 
-using scenario::StringList;
-using scenario::TCommandCtrl;
-using scenario::TVeltoCommand;
-using scenario::TVeltoFile;
+using namespace scenario;
 using testkit::Shown;
 
 namespace {

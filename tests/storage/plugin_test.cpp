@@ -9,15 +9,13 @@
 #include "common/test_package.h"
 #include "storage/Tsplug.h"
 
-using storage::DecodedPicture;
-using storage::TSusiePlugIn;
+using namespace storage;
+using namespace testkit;
 
 namespace {
 
 using namespace std::string_literals;
 using Pixels = std::vector<uint32_t>;
-using testkit::Le16;
-using testkit::Le32;
 
 std::string Bgr(uint32_t colour) {
     return {char(colour & 0xFF), char(colour >> 8 & 0xFF), char(colour >> 16 & 0xFF)};
