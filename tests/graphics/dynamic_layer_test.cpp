@@ -303,44 +303,6 @@ TEST(DynamicLayerList, OnlyTheNewestItemHitBecomesActive) {
     }
 }
 
-TEST(DynamicLayerList, TakingTheTargetClearsItsGroup) {
-    TDynamicLayer layers;
-    auto target = [](int32_t attrID, const char* page, TJumpMode mode, bool clear) {
-        auto item = ClickArea(0, 0, 50, 50, attrID);
-        item->BookName = "book";
-        item->PageName = page;
-        item->JumpMode = mode;
-        item->ClearOnActivation = clear;
-        return item;
-    };
-    layers.Add(target(1, "first", TJumpMode::Move, false));
-    layers.Add(target(2, "other", TJumpMode::Move, false));
-    layers.Add(target(1, "choice", TJumpMode::Call, true));
-    layers.Add(target(3, "elsewhere", TJumpMode::Move, false));
-    layers.Items()[3]->Left = 100;
-    EXPECT_FALSE(layers.TakeActiveTarget()) << "nothing active";
-
-    // A target without the clear flag leaves every item, none active.
-    layers.Items()[1]->State = kActive;
-    layers.Items()[3]->State = kActive;
-    auto taken = layers.TakeActiveTarget();
-    ASSERT_TRUE(taken);
-    EXPECT_EQ(taken->PageName, "elsewhere");
-    EXPECT_EQ(States(layers), (std::vector<uint8_t>{kEnabled, kEnabled, kEnabled, kEnabled}));
-
-    // The choice clears every item of its group, itself included.
-    layers.HitTest(10, 10, true);
-    taken = layers.TakeActiveTarget();
-    ASSERT_TRUE(taken);
-    EXPECT_EQ(taken->BookName, "book");
-    EXPECT_EQ(taken->PageName, "choice");
-    EXPECT_EQ(taken->JumpMode, TJumpMode::Call);
-    std::vector<std::string> left;
-    for (const auto& item : layers.Items()) left.push_back(item->PageName);
-    EXPECT_EQ(left, (std::vector<std::string>{"other", "elsewhere"}));
-    EXPECT_EQ(States(layers), (std::vector<uint8_t>{kEnabled, kEnabled}));
-}
-
 TEST(DynamicLayerList, LoopingItemsAnimate) {
     struct Case {
         uint8_t animation;

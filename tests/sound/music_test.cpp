@@ -107,14 +107,4 @@ TEST_F(MusicCtrl, SwitchedOffChannelsPlayNothing) {
     EXPECT_EQ(host.media.log, Lines{"0 sound open short.wav"});
 }
 
-TEST_F(MusicCtrl, FreeingEndsBothChannelsWithoutStoppingThem) {
-    {
-        TMusicCtrl music(host.media, true, true);
-        music.PlayMusic("theme.wav", 0);
-        music.PlaySound("forever.wav", false);
-    }
-    EXPECT_EQ(host.media.log, (Lines{"0 music open theme.wav", "0 sound open forever.wav",
-                                     "0 sound close", "0 music close"}));
-}
-
 }  // namespace

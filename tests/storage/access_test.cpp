@@ -33,7 +33,6 @@ const std::string kAskVersion =
         "最新版のOrvantaを入手することをおすすめします");
 const std::string kStartBook = Cp932("スタートブック");
 const std::string kStartPage = Cp932("スタートページ");
-const std::string kCover = Cp932("表紙");  // a trail byte of 0x5C, the "\" of paths
 const std::string kOv3 = "FileType=OV3\r\n";
 constexpr uint32_t kKind = 0x01000000;
 
@@ -81,20 +80,6 @@ protected:
 };
 
 }  // namespace
-
-// Packages and plain scenario files are played in the headless tests.
-TEST_F(PackageAccess, OpensAPackageAppendedToAnExecutable) {
-    // The short run of dashes in the stub is no separator.
-    const std::string appended = Write(
-        "game.exe", std::string("MZ\x90\0 stub -----+", 16) + kStubSeparator +
-                        PackageBytes({{"velto.vf3", Compressed(Scenario(kOv3 + "Title=exe\r\n")),
-                                       kLinkCompressed}}));
-    TVeltoAccessControl access;
-    ASSERT_TRUE(access.Open(appended));
-    EXPECT_EQ(access.Document().GetValue("Velto", "Title", ""), "exe");
-    EXPECT_EQ(access.Variables().ScriptFile(), "game.exe");
-    EXPECT_TRUE(Shown(Dialogs()).empty());
-}
 
 // A missing package is played in the headless tests.
 TEST_F(PackageAccess, UnusableFilesEndTheGameAndDoubtfulOnesAskAbortOrIgnore) {
@@ -312,14 +297,10 @@ TEST_F(PackageAccess, ExtractionNeitherFollowsLinksNorWritesBeyondItsLimit) {
                    Cp932("次のファイルを展開できませんでした\r\n" + base + "game/sub\\evil.txt")}));
 }
 
-TEST_F(PackageAccess, StartPageAndTheSystemLibrary) {
+// The start page, and a missing library, are played in the headless tests.
+TEST_F(PackageAccess, TheSystemLibraryMustBeOneAndHoldTheSystemBook) {
     TVeltoAccessControl access;
-    ASSERT_TRUE(access.Open(
-        Package("game.vp3", kOv3 + Cp932("StartBook=第一章\r\nStartPage=") + kCover + "\r\n")));
-    EXPECT_EQ(access.Commands().BookName(), Cp932("第一章"));
-    EXPECT_EQ(access.Commands().PageName(), kCover);
-
-    // A missing library is played in the headless tests.
+    ASSERT_TRUE(access.Open(Package("game.vp3", kOv3)));
     const std::string system =
         "/// library\r\n<Book=\"_system\">\r\n<Page=\"_init\">\r\n@Return\r\n<Page End>\r\n"
         "<Book End>\r\n<Book=\"other\">\r\n<Page=\"p\">\r\n<Page End>\r\n<Book End>\r\n";
