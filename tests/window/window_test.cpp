@@ -312,12 +312,7 @@ GraphicDraw.FileName=missing.png
         platform::MessageBoxView expected(
             platform::MessageKind::Plain, platform::MessageButtons::Ok,
             Cp932("debug: error report:\n不明なシステムコマンド「不明」が発行されました"));
-        ExpectShows(box.id,
-                    Painted(expected.Width(), expected.Height(),
-                            [&](int32_t x, int32_t y) {
-                                return expected.Pixels()[size_t(y) * expected.Width() + x];
-                            }),
-                    1);
+        ExpectShows(box.id, PictureOf(expected.Width(), expected.Height(), expected.Pixels()), 1);
         EXPECT_EQ(box.name, "窓") << "boxes carry the game's title";
 
         Answer(box, "Return");
