@@ -2,9 +2,6 @@
 // player relies on, whichever backend is installed.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "common/test_platform.h"
 
 using namespace platform;
@@ -102,23 +99,4 @@ TEST(Events, TimersFireFromProcessMessagesWithoutMakingUpMissedTicks) {
 
     Events().Terminate(0);
     EXPECT_EQ(Events().ExitStatus(), 3) << "the first request's status stands";
-}
-
-// A wait on the real clock sleeps in the system; a wake-up from another
-// thread (the audio thread's "finished") ends it at once.
-TEST(Events, AWakeUpFromAnotherThreadEndsAWait) {
-    ScopedPlatform host(ScopedPlatform::Clock::Real);
-    const auto begin = std::chrono::steady_clock::now();
-    std::thread waker([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        Events().Wake();
-    });
-    Events().WaitUntil(TickCount() + 60'000);
-    const auto waited = std::chrono::steady_clock::now() - begin;
-    waker.join();
-    EXPECT_LT(waited, std::chrono::seconds(5)) << "woken, not timed out";
-
-    // A wake-up with nobody waiting ends the next wait.
-    Events().Wake();
-    Events().WaitUntil(TickCount() + 60'000);
 }

@@ -59,20 +59,6 @@ TEST(CommandType, WholeLineCaseSensitiveMatch) {
     }
 }
 
-TEST_F(CommandCache, ParametersBelongToTheNextCommandLine) {
-    LoadPage(
-        {"  ", "MessageDraw.Text=Hello", " Extra=x ", "@MessageDraw", "@Return", "Tail=1", ""});
-    ASSERT_EQ(cache.GetCount(), 2);
-    TVeltoCommand command = Command(0);
-    EXPECT_EQ(command.Type, scenario::kCmdMessageDraw);
-    EXPECT_EQ(command.Params, (StringList{"  ", "MessageDraw.Text=Hello", " Extra=x "}));
-    // The record is reused: the old parameters go, and the lines after the
-    // last command belong to none.
-    EXPECT_TRUE(cache.GetCommand(1, command));
-    EXPECT_EQ(command.Type, scenario::kCmdReturn);
-    EXPECT_TRUE(command.Params.empty());
-}
-
 // Nested blocks are played in the headless tests.
 TEST_F(CommandCache, NestLevelsOfStrayAndPaddedBlockLines) {
     Load({{"stray", {"@Wait", "@endif", "@Wait", "@if", "@Wait", "@else"}},

@@ -49,27 +49,3 @@ TEST(VeltoProcess, AnimationTicksOncePerHalfSecondAcrossTheWrap) {
         EXPECT_EQ(ticks, 3) << start;  // at +0, +501 and +1002
     }
 }
-
-TEST(VeltoProcessStack, FramesKeysAndOrder) {
-    TVeltoProcessStack s;
-    s.SetString(kStackBookName, "a=b");
-    s.SetInt(kStackCommandIndex, 7);
-    s.SetString("STACK.BOOKNAME", "c");
-    EXPECT_EQ(s.Frame, (StringList{"STACK.BOOKNAME=c", "Stack.CommandIndex=7"}));
-    EXPECT_EQ(s.GetInt("stack.commandINDEX", 0), 7);
-    EXPECT_FALSE(s.PopFrame());
-
-    s.Frame = {"A=1", "", "B=2"};
-    s.PushFrame();
-    s.Frame = {"C=3"};
-    s.PushFrame();
-    EXPECT_EQ(s.StackLines(),
-              (StringList{"C=3", "@StackBorder", "B=2", "", "A=1", "@StackBorder"}));
-    EXPECT_TRUE(s.PopFrame());
-    EXPECT_EQ(s.Frame, (StringList{"C=3"}));
-    // The empty line must not cut the older frame in two.
-    EXPECT_TRUE(s.PopFrame());
-    EXPECT_EQ(s.Frame, (StringList{"B=2", "A=1"}));
-    EXPECT_EQ(s.Depth(), 0u);
-    EXPECT_EQ(s.Pop(), "");
-}

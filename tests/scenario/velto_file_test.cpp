@@ -221,16 +221,6 @@ TEST(VeltoFile, InsertInsideAnotherLargeBlockKeepsItsKeysRight) {
     EXPECT_EQ(doc.GetValue("H", "new", "none"), "v");
 }
 
-TEST(VeltoFile, MoreLinesThanTheLimitAreRefused) {
-    constexpr size_t kMax = TVeltoFile::kMaxLines;
-    TVeltoFile doc;
-    EXPECT_TRUE(doc.LoadFromText(std::string(kMax - 1, '\n') + "last"));
-    EXPECT_EQ(doc.Lines().size(), kMax);
-    EXPECT_FALSE(doc.LoadFromText(std::string(kMax, '\n') + "x"));
-    EXPECT_TRUE(doc.Lines().empty());
-    EXPECT_TRUE(doc.Index().empty());
-}
-
 // Lines, block index, key tables and a command's parameters together stay
 // within a small multiple of the text, however the text is made.
 TEST(VeltoFile, MemoryStaysWithinASmallMultipleOfTheText) {
