@@ -34,22 +34,12 @@ protected:
 // the user dragged keeps its new offset.
 TEST_F(Display, ToolWindowsFollowTheMainWindow) {
     std::string game = Game(R"(<Page="p">
-WindowShow.Window=1
-WindowShow.Show=1
-@WindowShow
-WindowShow.Window=0
-WindowShow.Show=1
-@WindowShow
-Wait.InputBreak=1
-@Wait
-WindowShow.Window=1
-@WindowShow
-WindowShow.Window=2
-WindowShow.Show=1
-@WindowShow
-WindowShow.Window=9
-WindowShow.Show=1
-@WindowShow
+WindowShow.Window=1 | WindowShow.Show=1 | @WindowShow
+WindowShow.Window=0 | WindowShow.Show=1 | @WindowShow
+Wait.InputBreak=1 | @Wait
+WindowShow.Window=1 | @WindowShow
+WindowShow.Window=2 | WindowShow.Show=1 | @WindowShow
+WindowShow.Window=9 | WindowShow.Show=1 | @WindowShow
 <Page End>
 )",
                             "Title=窓\n<Head End>\n<Head=\"MessageWindow\">\nImageWidth=100\n"
@@ -77,37 +67,20 @@ TEST_F(Display, BadInputIsReportedAndPlayGoesOn) {
         select += "Select.Page" + std::to_string(n) + "=end\n";
     }
     std::string game = Game(R"(<Page="p">
-GraphicDraw.FileName=bg.png
-GraphicDraw.Layer=ない
-@GraphicDraw
-GraphicDraw.FileName=missing.png
-@GraphicDraw
-GraphicDraw.FileName=bg.png
-GraphicDraw.EffectType=Mosaic
-GraphicDraw.EffectAreaLimit=1
-GraphicDraw.Area.Left=-2147483648
-GraphicDraw.Area.Width=2147483647
-GraphicDraw.Area.Height=-5
-@GraphicDraw
-DynamicLayer.Type=Image
-DynamicLayer.Image.FileName=missing.png
-@DynamicLayer
-DynamicLayer.Type=Text
-DynamicLayer.Text.Text=幅が広すぎる
-DynamicLayer.Area.Width=2147483647
-@DynamicLayer
-Layer.Name=背景レイヤー
-Layer.Pos.Change=1
-Layer.Pos.Left=2147483647
-Layer.Size.Change=1
-Layer.Size.Width=-2147483648
-Layer.ViewPos.Change=1
-Layer.ViewPos.Left=-7
-@LayerCtrl
+GraphicDraw.FileName=bg.png | GraphicDraw.Layer=ない | @GraphicDraw
+GraphicDraw.FileName=missing.png | @GraphicDraw
+GraphicDraw.FileName=bg.png | GraphicDraw.EffectType=Mosaic | GraphicDraw.EffectAreaLimit=1
+GraphicDraw.Area.Left=-2147483648 | GraphicDraw.Area.Width=2147483647
+GraphicDraw.Area.Height=-5 | @GraphicDraw
+DynamicLayer.Type=Image | DynamicLayer.Image.FileName=missing.png | @DynamicLayer
+DynamicLayer.Type=Text | DynamicLayer.Text.Text=幅が広すぎる
+DynamicLayer.Area.Width=2147483647 | @DynamicLayer
+Layer.Name=背景レイヤー | Layer.Pos.Change=1 | Layer.Pos.Left=2147483647
+Layer.Size.Change=1 | Layer.Size.Width=-2147483648
+Layer.ViewPos.Change=1 | Layer.ViewPos.Left=-7 | @LayerCtrl
 MessageDraw.Text=)" + std::string(100000, 'a') +
                                 R"(
-MessageDraw.Effect=None
-@MessageDraw
+MessageDraw.Effect=None | @MessageDraw
 )" + select + R"(@Select
 <Page End>
 <Page="end">

@@ -180,28 +180,14 @@ XSession* Windowed::x_ = nullptr;
 // The scenario of the comparisons: pictures and a message, a click wait, a
 // choice, and a page for each answer.
 const std::string kPicturesMessageAndChoice = R"(<Page="p">
-GraphicDraw.FileName=bg.png
-@GraphicDraw
-GraphicDraw.FileName=person.png
-GraphicDraw.Area.Left=100
-GraphicDraw.Area.Top=50
-GraphicDraw.Layer=人物
-GraphicDraw.Layer.Move=1
-@GraphicDraw
-MessageDraw.Text=やあ、<clRed>世界
-MessageDraw.Area.Top=80
-MessageDraw.Area.Height=40
+GraphicDraw.FileName=bg.png | @GraphicDraw
+GraphicDraw.FileName=person.png | GraphicDraw.Area.Left=100 | GraphicDraw.Area.Top=50
+GraphicDraw.Layer=人物 | GraphicDraw.Layer.Move=1 | @GraphicDraw
+MessageDraw.Text=やあ、<clRed>世界 | MessageDraw.Area.Top=80 | MessageDraw.Area.Height=40
 @MessageDraw
-Wait.InputBreak=1
-@Wait
-Select.Text1=はい
-Select.Page1=yes
-Select.Text2=<clYellow>いいえ
-Select.Page2=no
-Select.Area.Left=0
-Select.Area.Top=10
-Select.Area.Width=160
-@Select
+Wait.InputBreak=1 | @Wait
+Select.Text1=はい | Select.Page1=yes | Select.Text2=<clYellow>いいえ | Select.Page2=no
+Select.Area.Left=0 | Select.Area.Top=10 | Select.Area.Width=160 | @Select
 <Page End>
 )";
 
@@ -297,10 +283,8 @@ TEST_F(Windowed, WithoutADisplayItPointsToHeadless) {
 // text, Enter for the default (first) button and Escape for the harmless one.
 TEST_F(Windowed, MessageBoxesShowTheirTextAndTakeKeys) {
     std::string game = Game(R"(<Page="p">
-System.Command=不明
-@System
-GraphicDraw.FileName=missing.png
-@GraphicDraw
+System.Command=不明 | @System
+GraphicDraw.FileName=missing.png | @GraphicDraw
 @rem
 <Page End>
 )",
@@ -334,13 +318,9 @@ GraphicDraw.FileName=missing.png
 // refused.
 TEST_F(Windowed, TheInputBoxTakesTypedTextAsCp932) {
     std::string game = Game(R"(<Page="p">
-StringInput.StringVar=$name$
-StringInput.Text=お名前は？
-StringInput.Caption=名前
+StringInput.StringVar=$name$ | StringInput.Text=お名前は？ | StringInput.Caption=名前
 @StringInput
-if.Variable1=$name$
-if.Variable2=山田
-@if
+if.Variable1=$name$ | if.Variable2=山田 | @if
 @rem
 @endif
 <Page End>
