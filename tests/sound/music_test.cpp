@@ -63,29 +63,6 @@ TEST_F(MusicCtrl, LoopCountsPlayOnceNTimesOrForever) {
     }
 }
 
-TEST_F(MusicCtrl, NewMusicReplacesTheOldAndUnplayableFilesAreRecordedAnyway) {
-    TMusicCtrl music(host.media, true, true);
-    EXPECT_TRUE(music.PlayMusic("theme.wav", 3));
-    EXPECT_FALSE(music.PlayMusic("broken.wav", 2));
-    EXPECT_EQ(host.media.log, (Lines{"0 music open theme.wav", "0 music stop", "0 music close",
-                                     "0 music fail broken.wav"}));
-    // What was asked for is kept though nothing plays...
-    EXPECT_EQ(music.MusicFile(), "broken.wav");
-    EXPECT_TRUE(music.MusicPlaying());
-    EXPECT_EQ(music.LoopsLeft(), 2);
-    // ...and counts down its loops at the polls without touching a player.
-    host.media.log.clear();
-    music.PollMusic();
-    EXPECT_EQ(music.LoopsLeft(), 1);
-    music.PollMusic();
-    EXPECT_FALSE(music.MusicPlaying());
-    EXPECT_EQ(host.media.log, Lines{});
-
-    // Stopping with nothing playing does nothing at all.
-    music.StopMusic();
-    EXPECT_EQ(host.media.log, Lines{});
-}
-
 // Sounds following one another, waited for and failing in a whole game are
 // in the media log test, the switches and a click during a wait in the sound
 // test. Quitting ends the wait of a sound that would never end.
