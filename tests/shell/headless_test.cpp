@@ -1,5 +1,9 @@
 // Whole scenarios played by the headless runner: traces, message logs and
 // variable dumps are what a game author's regression test would check.
+#include <sys/wait.h>
+
+#include <cstdlib>
+
 #include "graphics/Las_scrn.h"
 #include "shell/Rtm_run.h"
 #include "shell/play.h"
@@ -16,6 +20,13 @@ std::string Calc(const std::string& variable, const std::string& left, const std
 }
 
 class Headless : public PlayTest {};
+
+// The built player's exit status with these arguments.
+int ExitStatusOf(const std::string& arguments) {
+    std::string command = std::string(ORVANTA3) + " " + arguments + " >/dev/null 2>&1";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 }  // namespace
 
@@ -205,4 +216,19 @@ StringInput.StringVar=$name$
     EXPECT_EQ(form.MainWindow().Left(), 33);
     EXPECT_EQ(form.MainWindow().Top(), 44);
     EXPECT_TRUE(form.MainWindow().Visible());
+}
+
+// Arguments are checked before anything is played.
+TEST(CommandLine, BadArgumentsExitWithTwo) {
+    EXPECT_EQ(ExitStatusOf("--help"), 0);
+    EXPECT_EQ(ExitStatusOf("--version"), 0);
+    EXPECT_EQ(ExitStatusOf("--headless --bogus"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless --seed"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless --seed -1 x.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless --max-time 99999999999 x.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless a.vp3 b.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless --input /nonexistent/script x.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--media-log /dev/null x.vp3"), 2) << "headless only";
+    EXPECT_EQ(ExitStatusOf("--headless --media-log /nonexistent/log x.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless /nonexistent/game.vp3"), 1);
 }

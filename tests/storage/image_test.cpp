@@ -5,7 +5,9 @@
 
 #include "common/test_files.h"
 #include "common/test_package.h"
+#include "common/test_pictures.h"
 #include "common/test_platform.h"
+#include "storage/Bmp_dec.h"
 #include "storage/Velto_access.h"
 
 using testkit::PackageBytes;
@@ -16,6 +18,10 @@ namespace {
 const std::string kData = ORV_TEST_DATA;
 const std::string kScenario =
     "///\r\n<Head=\"Velto\">\r\nFileType=OV3\r\nDataDirectory=data\r\n<Head End>\r\n";
+
+bool DecodeBmp(const std::string& bytes, size_t size, storage::DecodedPicture& picture) {
+    return storage::DecodeBmp(reinterpret_cast<const uint8_t*>(bytes.data()), size, picture);
+}
 
 class Pictures : public testkit::TempDirTest {
 protected:
@@ -91,4 +97,32 @@ TEST_F(Pictures, APlainScenarioFindsPicturesOnDiskDataDirectoryFirst) {
     EXPECT_TRUE(loaded_);
     EXPECT_EQ(Load("logo.mag").Width(), 640);
     EXPECT_TRUE(loaded_);
+}
+
+// The references were decoded once with ImageMagick.
+TEST(Bitmap, EveryGoodBmpSuiteFileDecodesLikeTheReference) {
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kData + "/bmpsuite")) {
+        if (entry.path().extension() != ".bmp") continue;
+        std::string bytes = ReadFile(entry.path());
+        storage::DecodedPicture decoded;
+        ASSERT_TRUE(DecodeBmp(bytes, bytes.size(), decoded)) << entry.path();
+        graphics::TLasGraphic picture;
+        picture.LoadFromGraphic(decoded.width, decoded.height, decoded.pixels.data());
+        testkit::ExpectLooksLike(picture,
+                                 kData + "/bmpsuite-ref/" + entry.path().stem().string() + ".png");
+        ++checked;
+    }
+    EXPECT_EQ(checked, 27);
+}
+
+TEST(Bitmap, DamagedAndAbsurdFilesAreRefused) {
+    std::string bytes = ReadFile(kData + "/bmpsuite/pal8rle.bmp");
+    storage::DecodedPicture picture;
+    for (size_t cut : {size_t{0}, size_t{2}, size_t{20}, size_t{60}, bytes.size() - 2}) {
+        EXPECT_FALSE(DecodeBmp(bytes, cut, picture)) << cut;
+    }
+    bytes.replace(18, 3, "\xA0\x86\x01");  // width 100000
+    EXPECT_FALSE(DecodeBmp(bytes, bytes.size(), picture));
+    EXPECT_TRUE(picture.pixels.empty());
 }
