@@ -119,19 +119,12 @@ TEST_F(Screens, ButtonsRedrawOnlyWhatChanged) {
     screens.SetCanvas(&canvas, 0);
     const TLasGraphic rows =
         Painted(30, 20, [](int32_t, int32_t y) { return y < 10 ? 0x111111u : 0x222222u; });
-    auto button = [&](int32_t left) {
-        auto item = std::make_unique<graphics::TDynamicLayerList>();
-        item->ImageFileName = "button.png";
-        item->RowCount = 2;
-        item->RowActive = 1;
-        item->ClickableMode = graphics::TClickableMode::All;
-        item->Left = left;
-        item->Top = 40;
-        item->SetupPicture(&rows);
-        return item;
-    };
-    screens.AddDynamicLayer(0, button(10));
-    screens.AddDynamicLayer(0, button(100));
+    for (int32_t left : {10, 100}) {
+        auto button = ImageItem(rows, left, 40, 1, 2);
+        button->RowActive = 1;
+        button->ClickableMode = TClickableMode::All;
+        screens.AddDynamicLayer(0, std::move(button));
+    }
     graphics::TLasScreen& screen = *screens.ScreenOf(0);
     graphics::TDynamicLayer& dynamic = *screens.DynamicLayersOf(0);
     auto expectWholeRecomposition = [&](const char* when) {
