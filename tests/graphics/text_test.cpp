@@ -17,7 +17,6 @@ using testkit::Cp932;
 
 namespace {
 
-using testkit::kTestFont;
 const std::string kFace = "IPAGothic";
 
 platform::FontStyle Style(int32_t size = 16) {
@@ -97,10 +96,7 @@ TEST(ColourNames, NamesAndNumbersBecomePixelWords) {
         std::optional<uint32_t> pixel;
     };
     const Case cases[] = {
-        {"clSilver", 0xC0C0C0},
         {"CLRED", 0xFF0000},
-        {"clMoneyGreen", 0xC0DCC0},
-        {"clInfoBk", 0xFFFFE1},
         // Numbers are platform colour values, 0x00BBGGRR.
         {"$00FF8040", 0x4080FF},
         {"0x000000FF", 0xFF0000},
@@ -130,13 +126,6 @@ TEST(FontEngine, FacesFallBackToJapanese) {
     platform::SetDefaultFontFace("Not Installed Either");
     EXPECT_EQ(platform::FontFamilyFor("No Such Face"), fallback);
     platform::SetDefaultFontFace("");
-
-    // A font file for every face stands in for the lookup until it is dropped.
-    platform::UseFontFileForEveryFace(kTestFont);
-    EXPECT_EQ(platform::FontFamilyFor("IPAPGothic"), "IPAGothic");
-    EXPECT_EQ(platform::FontFamilyFor(""), "IPAGothic");
-    platform::UseFontFileForEveryFace("");
-    EXPECT_EQ(platform::FontFamilyFor("IPAPGothic"), "IPAPGothic");
 }
 
 TEST_F(TextEngine, SizesArePointsOnA96DpiDisplayClampedAndWidthsAddUp) {
