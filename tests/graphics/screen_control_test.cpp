@@ -1,4 +1,4 @@
-// The six screens as the scenario sets them up, layers by name, pictures
+// The six screens as the scenario sets them up from the layer list, pictures
 // loaded with the transparency asked for, and buttons redrawn as they change.
 // Messages revealed page by page are played in the demo.
 #include "graphics/Scrnctrl.h"
