@@ -98,11 +98,8 @@ TEST(VeltoFile, IndexListsBlocksInTheOrderTheyEnd) {
     EXPECT_TRUE(doc.FindPage("", "loose", s, e));
     EXPECT_TRUE(doc.FindPage("B", "late", s, e));
     EXPECT_EQ(s, 8);
-    EXPECT_FALSE(doc.FindBook("Open", s, e));
+    EXPECT_FALSE(doc.FindPage("Open", "", s, e));
     EXPECT_EQ(s, 8) << "a failed search leaves the outputs alone";
-    StringList books;
-    doc.GetBookList(books);
-    EXPECT_EQ(books, StringList{"B"});
 }
 
 // Names with ":" or "/" (which the format forbids) split and shadow index
@@ -122,9 +119,6 @@ TEST(VeltoFile, LookupsGoByTheEntryTextWhateverTheNames) {
         EXPECT_EQ(doc.FindIndexEntry(key, s, e), start >= 0) << key;
         EXPECT_EQ(std::pair(s, e), std::pair(start, end)) << key;
     }
-    StringList books;
-    doc.GetBookList(books);
-    EXPECT_EQ(books, (StringList{"a", "a"}));
 }
 
 TEST(VeltoFile, DamageIsReportedAndTheIndexStopsThere) {

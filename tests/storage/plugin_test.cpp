@@ -149,10 +149,6 @@ TEST_F(PlugInHost, AdmitsOnlyImportPlugInsThatCanDecode) {
     EXPECT_EQ(host.OpenPlugIn(Mask()), 1);
     ASSERT_EQ(host.GetPlugNum(), 1);
     EXPECT_EQ(host.GetPlugInInfo(0)->path, Path("TGA.SPI"));
-    EXPECT_EQ(host.GetPlugInInfo(1), nullptr);
-    EXPECT_EQ(host.GetPlugInInfo(-1), nullptr);
-    EXPECT_EQ(host.CheckPlug(Path("TGA.SPI")), 0);
-    EXPECT_EQ(host.CheckPlug(Path("tga.spi")), -1);
     EXPECT_EQ(host.OpenPlugIn(Mask()), 0) << "nothing new the second time";
     EXPECT_EQ(host.GetPlugNum(), 1);
     EXPECT_EQ(Load(picture1x1, picture), -1);
