@@ -54,6 +54,13 @@ inline std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
+inline std::string Repeated(std::string_view piece, size_t count) {
+    std::string text;
+    text.reserve(piece.size() * count);
+    for (size_t i = 0; i < count; ++i) text += piece;
+    return text;
+}
+
 // The player holds every text as CP932 bytes.
 inline std::string Cp932(std::string_view utf8) {
     return platform::Utf8ToCp932(utf8);

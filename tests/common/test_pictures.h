@@ -50,6 +50,13 @@ inline graphics::TLasGraphic Painted(int32_t width, int32_t height,
     return picture;
 }
 
+// A width x height picture of these pixel words, rows top-down.
+inline graphics::TLasGraphic PictureOf(int32_t width, int32_t height,
+                                       const std::vector<uint32_t>& pixels) {
+    return Painted(width, height,
+                   [&](int32_t x, int32_t y) { return pixels[size_t(y) * width + x]; });
+}
+
 // The pixel words, rows top-down, as a canvas records them.
 inline std::vector<uint32_t> PixelsOf(const graphics::TLasGraphic& picture) {
     return {picture.Row(0), picture.Row(0) + size_t(picture.Width()) * picture.Height()};

@@ -130,32 +130,12 @@ TEST_F(Effects, PacedFramesWithinTheArea) {
     }
 }
 
-TEST_F(Effects, OrderOfStripsTilesAndBands) {
-    Run(1, kScreen);
-    for (int32_t x = 0; x < kWidth; ++x) {
-        EXPECT_EQ(FirstNew(x, 0), WipeFrame(x / 2)) << x;
-        EXPECT_EQ(FirstNew(x, kHeight - 1), WipeFrame(x / 2)) << x;
-    }
-    Run(2, {4, 3, 50, 41});
-    for (int32_t y = 3; y < 43; ++y) EXPECT_EQ(FirstNew(10, y), WipeFrame((y - 3) / 2)) << y;
-
-    Run(3, kScreen);
-    for (size_t k = 0; k < 12; ++k) {
-        int tiles = 0;
-        for (int32_t t = 0; t < 144; ++t) tiles += IsNew(k, t / 12 * 5, t % 12 * 4);
-        EXPECT_EQ(tiles, 12 * int(k + 1)) << k;
-    }
-
-    Run(4, kScreen);
-    for (int32_t y = 0; y < 40; ++y) EXPECT_EQ(FirstNew(7, y), y % 20 / 2) << y;
-    EXPECT_EQ(Wrong(9, {0, 0, kWidth, 40}), 0);  // no band for the last 8 rows
-}
-
 // An area reaching past the picture keeps its position and size: strips,
 // bands and tiles are counted from it as given, and what falls on the picture
 // is drawn. However far it reaches, a frame costs no more than the picture.
-TEST_F(Effects, AreasReachingPastThePicture) {
+TEST_F(Effects, PartialAreasAndAreasReachingPastThePicture) {
     constexpr int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+    constexpr TEffectArea kNarrow{20, 8, 10, 30};
     struct Case {
         int32_t number;
         TEffectArea area;
@@ -175,6 +155,12 @@ TEST_F(Effects, AreasReachingPastThePicture) {
         {0, {kMin, kMin, kMax, kMax}, 8, 8, kNowhere},
         {5, {kMax, kMin, kMax, kMax}, 10, 10, kNowhere},
         {7, {kMax, kMax, kMax, kMax}, 9, 9, kNowhere},
+        // Areas within the picture, the tiles of one narrower than 12
+        // columns taking all its width in the last column, the rotations up
+        // to 38 columns of the wave in one 10 wide.
+        {3, kNarrow, 13, 12, kNarrow},
+        {6, kNarrow, 21, 20, kNarrow},
+        {6, {8, 6, 40, 30}, 21, 20, {8, 6, 40, 30}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.number << " at " << c.area.X << ", " << c.area.Y);
@@ -182,6 +168,10 @@ TEST_F(Effects, AreasReachingPastThePicture) {
         ASSERT_EQ(canvas_.frames.size(), c.frames);
         ExpectOldOutside(c.onPicture, c.ownFrames);
         EXPECT_EQ(Wrong(c.ownFrames - 1, c.onPicture), 0);
+        // A last frame of its own shows the whole new screen.
+        if (c.frames > c.ownFrames) {
+            EXPECT_EQ(Wrong(c.frames - 1, kScreen), 0);
+        }
     }
 
     // The wave rotates within the whole area: what comes from columns off
@@ -207,30 +197,15 @@ TEST_F(Effects, AreasReachingPastThePicture) {
     EXPECT_EQ(FirstNew(1, 0), WipeFrame(3));
 }
 
-TEST_F(Effects, PartialAreasEndNewInsideAndOldOutside) {
-    // Narrower than 12 columns: the last column's tiles take all the width.
-    TEffectArea narrow{20, 8, 10, 30};
-    Run(3, narrow);
-    EXPECT_EQ(Wrong(11, narrow), 0);
-
+TEST_F(Effects, PartialBandsAndTheMosaicsCorner) {
     Run(4, {0, 0, kWidth, 30});
     EXPECT_EQ(Wrong(9, {0, 0, kWidth, 20}), 0);
     // The partial last bands are covered, by lines that reach past the area.
     Run(5, {5, 5, 31, 33});
-    EXPECT_EQ(Wrong(9, {5, 5, 40, 40}, false), 0);
     for (int32_t y = 5; y < 38; ++y) {
         for (int32_t x = 5; x < 36; ++x) EXPECT_TRUE(IsNew(9, x, y)) << x << "," << y;
     }
     EXPECT_TRUE(IsNew(9, 44, 20)) << "the last column line, past the area";
-
-    TEffectArea area{8, 6, 40, 30};
-    Run(6, area);
-    EXPECT_EQ(Wrong(19, area), 0);
-    EXPECT_EQ(Wrong(20, kScreen), 0);
-    // Rotations up to 38 columns in an area 10 wide.
-    Run(6, narrow);
-    ExpectOldOutside(narrow, 20);
-    EXPECT_EQ(Wrong(19, narrow), 0);
 
     // The mosaic is tiled from the area's corner over the old screen.
     Run(7, {10, 10, 30, 20});
@@ -239,6 +214,6 @@ TEST_F(Effects, PartialAreasEndNewInsideAndOldOutside) {
     EXPECT_EQ(canvas_.frames[8].pixels[13 * kWidth + 13], NewPixel(12, 12));
 
     target_.SetTransparencyMode(graphics::TransparencyMode::Keyed);
-    Run(0, area);  // only an opaque target fades in
+    Run(0, {8, 6, 40, 30});  // only an opaque target fades in
     ExpectOldOutside(kNowhere, 8);
 }

@@ -1,5 +1,6 @@
-// The six screens as the scenario sets them up, layers by name, pictures
-// loaded with their failure box, and messages revealed step by step.
+// The six screens as the scenario sets them up from the layer list, pictures
+// loaded with the transparency asked for, and buttons redrawn as they change.
+// Messages revealed page by page are played in the demo.
 #include "graphics/Scrnctrl.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +12,9 @@
 #include "common/test_pictures.h"
 #include "common/test_platform.h"
 
-using graphics::TLasGraphic;
-using graphics::TLasLayer;
-using graphics::TScreenControl;
+using namespace graphics;
+using namespace testkit;
 using scenario::StringList;
-using testkit::Cp932;
-using testkit::Painted;
 
 namespace {
 
@@ -50,18 +48,6 @@ protected:
             names.push_back(layer->Name());
         return names;
     }
-    // Reveals the message in the text layer step by step, as the main loop
-    // would, clicking through its click waits; what stopped each step.
-    StringList RevealAll() {
-        StringList stops;
-        for (process.AnykeyClick = false; screens.DrawMessageStep(0, kText);
-             process.AnykeyClick = false) {
-            stops.push_back(process.AnykeyClick ? "click" : "pause");
-            process.CancelWait();
-        }
-        return stops;
-    }
-
     testkit::ScopedPlatform host;
     scenario::TVeltoFile document;
     graphics::TLayerCtrl layers;
@@ -72,38 +58,27 @@ protected:
 
 }  // namespace
 
+// The tool windows' settings are played in the display test.
 TEST_F(Screens, SlotsAndLayerStacksFollowTheScenario) {
     Load(
-        "<Head=\"Velto\">\nImageWidth=320\nImageHeight=240\n<Head End>\n"
-        "<Head=\"MessageWindow\">\nRelativeToMainX=-5\nFontTypeBold=1\n"
-        "FontTypeShadowColor=clRed\n<Head End>\n"
         "<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=人物\nLayer.2.LayerName=前景\n"
         "<Head End>\n");
-    const graphics::TScreenSlot& game = *screens.SlotOf(0);
-    EXPECT_EQ(game.ImageWidth * 1000 + game.ImageHeight, 320240);
-    const graphics::TScreenSlot& message = *screens.SlotOf(1);
-    EXPECT_EQ(message.ImageWidth * 1000 + message.ImageHeight, 520110);
-    EXPECT_EQ(message.RelativeX * 1000 + message.RelativeY, -5000 + 350);
-    EXPECT_TRUE(message.Bold);
-    EXPECT_EQ(message.ShadowColour, 0xFF0000u);
-    EXPECT_EQ(message.FontName, platform::kDefaultFaceName);
-    EXPECT_EQ(screens.SlotOf(2)->RelativeX, 80);
-    EXPECT_EQ(screens.SlotOf(5)->ImageWidth, 100);
     EXPECT_EQ(screens.SlotOf(6), nullptr);
     EXPECT_EQ(screens.SlotOf(-1), nullptr);
-
     EXPECT_EQ(LayerNames(0), (StringList{"", kBackground, Cp932("人物"), Cp932("前景"), kText}));
     EXPECT_EQ(LayerNames(3), (StringList{"", kBackground}));
     // The base layer is never found; windows 1 to 5 have no text layer.
     EXPECT_EQ(screens.FindLayer(0, ""), nullptr);
     EXPECT_EQ(screens.FindLayer(1, kText), nullptr);
     EXPECT_FALSE(screens.SetLayerVisible(7, kBackground, true));
-    EXPECT_EQ(testkit::Shown(host.boxes),
+    EXPECT_EQ(Shown(host.boxes),
               (StringList{"plain ok debug - error:\n layername not found:",
                           "plain ok debug - error:\n layername not found:" + kText}));
 }
 
-TEST_F(Screens, PicturesLoadWithTheirFailureBox) {
+// The failure box of a missing picture is played in the display and window
+// tests.
+TEST_F(Screens, PicturesAreKeyedAndTranslucentWhenAsked) {
     Load("");
     TLasGraphic bmp =
         Painted(4, 4, [](int32_t x, int32_t y) { return x + y == 0 ? 0x123456u : 0x808080u; });
@@ -116,62 +91,6 @@ TEST_F(Screens, PicturesLoadWithTheirFailureBox) {
     EXPECT_EQ(picture.MaskRow(0)[1], 128) << "the rest translucent";
     ASSERT_TRUE(screens.LoadLayerPicture(0, kBackground, "A.PNG", true, true));
     EXPECT_EQ(picture.Mode(), graphics::TransparencyMode::Opaque) << "a PNG keeps its own";
-
-    EXPECT_FALSE(screens.LoadLayerPicture(0, kBackground, "missing.png", false, false));
-    EXPECT_FALSE(host.backend.Events().Terminated()) << "Ignore goes on";
-    host.boxes.QueueAnswer(platform::MessageAnswer::Abort);
-    EXPECT_FALSE(screens.LoadLayerPicture(0, kBackground, "gone.bmp", false, false));
-    EXPECT_TRUE(host.backend.Events().Terminated());
-    EXPECT_EQ(host.backend.Events().ExitStatus(), 1);
-    // The box's text is checked where a whole game shows it.
-    EXPECT_EQ(host.boxes.Records().size(), 2u);
-}
-
-// A message three window heights long pages twice, each page ending in a
-// click wait with the blinking marker, which goes when the click comes.
-TEST_F(Screens, MessagesRevealPageByPageWithTheMarker) {
-    Load("<Head=\"Velto\">\nImageWidth=160\nImageHeight=120\n<Head End>\n");
-    pictures.pictures["_inputchar.png"].Assign(
-        Painted(16, 8, [](int32_t x, int32_t) { return x < 8 ? 0xFF0000u : 0x0000FFu; }));
-    testkit::RecordingCanvas canvas;
-    screens.SetCanvas(&canvas, 0);
-    TLasLayer& text = *screens.FindLayer(0, kText);
-    text.SetPosition(10, 30);
-    text.SetExtent(0, 42);  // a width of 0 takes the screen's; two lines a page
-    EXPECT_EQ(screens.RenderMessage(0, Cp932("一行目#二行目#三行目#四行目#五行目<W0>。"), kText),
-              42);
-    EXPECT_EQ(text.Width(), 160);
-
-    process.StartMessageEffect(0, kText);
-    ASSERT_TRUE(screens.DrawMessageStep(0, kText));
-    EXPECT_EQ(process.PlayerMode, scenario::kModeMessageWait);
-    EXPECT_TRUE(process.AnykeyClick);
-    EXPECT_FALSE(text.Visible()) << "hidden while it is revealed";
-    graphics::TDynamicLayer& dynamic = *screens.DynamicLayersOf(0);
-    ASSERT_EQ(dynamic.Items().size(), 1u);
-    const graphics::TDynamicLayerList& marker = *dynamic.Items()[0];
-    EXPECT_EQ(marker.AttrID, TScreenControl::kInputMarkerId);
-    EXPECT_EQ(marker.Width * 100 + marker.Height, 808) << "one frame of two";
-    EXPECT_EQ(marker.Top, 30 + 21) << "beside the last character of the second line";
-    // It shows with the next animation tick, then blinks.
-    graphics::TLasScreen& screen = *screens.ScreenOf(0);
-    EXPECT_EQ(screen.Display().GetPixel(marker.Left, marker.Top), 0xFFFFFFu);
-    screens.AnimateDynamicLayers();
-    EXPECT_EQ(screen.Display().GetPixel(marker.Left, marker.Top), 0x0000FFu);
-    screens.AnimateDynamicLayers();
-    EXPECT_EQ(screen.Display().GetPixel(marker.Left, marker.Top), 0xFF0000u);
-
-    process.CancelWait();
-    // A new page, its click wait, a new page, and the <W0> that pauses for no time.
-    EXPECT_EQ(RevealAll(), (StringList{"pause", "click", "pause", "pause"}));
-    EXPECT_TRUE(text.Visible());
-    EXPECT_TRUE(dynamic.Items().empty()) << "the marker went with each click";
-    // Revealed cell by cell, the display is what a whole recomposition gives.
-    TLasGraphic revealed;
-    revealed.Assign(screen.Display());
-    screen.Refresh();
-    EXPECT_EQ(testkit::PixelsOf(revealed), testkit::PixelsOf(screen.Display()));
-    testkit::ExpectGolden(screen.Display(), "screens_message_end");
 }
 
 TEST_F(Screens, TheBackgroundMergesIntoTheBase) {
@@ -200,19 +119,12 @@ TEST_F(Screens, ButtonsRedrawOnlyWhatChanged) {
     screens.SetCanvas(&canvas, 0);
     const TLasGraphic rows =
         Painted(30, 20, [](int32_t, int32_t y) { return y < 10 ? 0x111111u : 0x222222u; });
-    auto button = [&](int32_t left) {
-        auto item = std::make_unique<graphics::TDynamicLayerList>();
-        item->ImageFileName = "button.png";
-        item->RowCount = 2;
-        item->RowActive = 1;
-        item->ClickableMode = graphics::TClickableMode::All;
-        item->Left = left;
-        item->Top = 40;
-        item->SetupPicture(&rows);
-        return item;
-    };
-    screens.AddDynamicLayer(0, button(10));
-    screens.AddDynamicLayer(0, button(100));
+    for (int32_t left : {10, 100}) {
+        auto button = ImageItem(rows, left, 40, 1, 2);
+        button->RowActive = 1;
+        button->ClickableMode = TClickableMode::All;
+        screens.AddDynamicLayer(0, std::move(button));
+    }
     graphics::TLasScreen& screen = *screens.ScreenOf(0);
     graphics::TDynamicLayer& dynamic = *screens.DynamicLayersOf(0);
     auto expectWholeRecomposition = [&](const char* when) {
@@ -247,4 +159,36 @@ TEST_F(Screens, ButtonsRedrawOnlyWhatChanged) {
     ASSERT_FALSE(dynamic.HitTest(105, 45, true));
     screens.UpdateChangedDynamicLayers(0);
     EXPECT_EQ(canvas.frames.size(), frames + 1) << "nothing changed, nothing uploaded";
+}
+
+TEST(LayerRegistry, ReadsTheListWithTheBackgroundBelowWithinTheTable) {
+    scenario::TVeltoFile doc;
+    TLayerCtrl layers;
+    layers.SetDocument(&doc);
+    EXPECT_EQ(layers.NameList(), StringList{kBackground});
+
+    doc.LoadFromText(
+        "<Head=\"LayerList\">\nLayerCount=4\nLayer.1.LayerName=A\nLayer.1.FileName=a.png\n"
+        "Layer.1.Attr=1\nLayer.1.Left=-5\nLayer.1.Top=$10\nLayer.3.LayerName=C\n<Head End>\n");
+    layers.Load();
+    EXPECT_EQ(layers.NameList(), (StringList{"C", "noname", "A", kBackground}));
+    EXPECT_EQ(layers.Record(1).FileName, "a.png");
+    EXPECT_TRUE(layers.Record(1).Attr);
+    EXPECT_EQ(layers.Record(1).Left, -5);
+    EXPECT_EQ(layers.Record(1).Top, 16);
+
+    doc.SetValue("LayerList", "LayerCount", "1000");
+    doc.SetValue("LayerList", "Layer.31.LayerName", "top");
+    layers.Load();
+    EXPECT_EQ(layers.LayerCount(), 32);
+    EXPECT_EQ(layers.NameList().front(), "top");
+    doc.SetValue("LayerList", "LayerCount", "-3");
+    layers.Load();
+    EXPECT_EQ(layers.NameList(), StringList{kBackground});
+
+    testkit::ScopedPlatform host;
+    EXPECT_EQ(TLayerCtrl::GetSectionName(3, 5), "Layer.3");
+    EXPECT_EQ(Shown(host.boxes),
+              StringList{"error ok " + Cp932("Layer Section が不正です\n"
+                                             "fail from TLayerCtrl::GetSectionName()")});
 }

@@ -1,9 +1,7 @@
 // The platform seam through its headless backend: what every part of the
-// player relies on, whichever backend is installed.
+// player relies on, whichever backend is installed; and the headless players
+// on the virtual clock, beyond what the media log of a whole game shows.
 #include <gtest/gtest.h>
-
-#include <chrono>
-#include <thread>
 
 #include "common/test_platform.h"
 
@@ -18,7 +16,6 @@ struct EventLog : WindowSink {
         lines.push_back("down " + std::to_string(int(button)) + " " + std::to_string(x) + " " +
                         std::to_string(y));
     }
-    void MouseUp(MouseButton, int32_t, int32_t) override { lines.push_back("up"); }
     void MouseMove(int32_t x, int32_t y) override {
         lines.push_back("move " + std::to_string(x) + " " + std::to_string(y));
     }
@@ -29,41 +26,25 @@ struct EventLog : WindowSink {
     std::vector<std::string> lines;
 };
 
-using Lines = std::vector<std::string>;
 using Kind = WindowEvent::Kind;
 
+const std::string kMedia = ORV_TEST_DATA "/media/";
+const std::string kSplash = kMedia + "sdlmixer_splash_pcm8_mono_11k.wav";    // 2025 ms
+const std::string kSong = kMedia + "music21_test10_fmt0_tempo-changes.mid";  // 10098 ms
+
+using Lines = std::vector<std::string>;
+
+struct Host : ScopedPlatform {
+    Host() {
+        backend.Sounds().onEvent = [this](const MediaRecord& record) {
+            log.push_back(FormatMediaRecord(record));
+        };
+    }
+    VirtualClock& clock = backend.Virtual();
+    Lines log;
+};
+
 }  // namespace
-
-TEST(MessageBoxes, AnswersFromTheQueueThenByDefault) {
-    ScopedPlatform host;
-    HeadlessDialogs& boxes = host.boxes;
-    boxes.QueueAnswer(MessageAnswer::No);
-    boxes.QueueAnswer(MessageAnswer::Yes);  // does not fit an Abort/Ignore box
-    EXPECT_EQ(ShowMessage(MessageKind::Warning, MessageButtons::YesNo, "q1"), MessageAnswer::No);
-    EXPECT_EQ(ShowMessage(MessageKind::Error, MessageButtons::AbortIgnore, "q2"),
-              MessageAnswer::Ignore);
-    EXPECT_EQ(ShowMessage(MessageKind::Warning, MessageButtons::YesNo, "q3"), MessageAnswer::Yes);
-    EXPECT_EQ(ShowMessage(MessageKind::Plain, MessageButtons::Ok, "q4"), MessageAnswer::Ok);
-    ASSERT_EQ(boxes.Records().size(), 4u);
-    EXPECT_EQ(boxes.Records()[1].answer, MessageAnswer::Ignore);
-
-    boxes.QueueInput("typed");
-    boxes.QueueInput(std::nullopt);
-    EXPECT_EQ(InputBox("caption", "prompt", "old"), "typed");
-    EXPECT_EQ(InputBox("caption", "prompt", "old"), "old") << "cancelled";
-    EXPECT_EQ(InputBox("caption", "prompt", "old"), "old") << "nothing queued: cancelled";
-}
-
-TEST(MessageBoxes, LogLineIsUtf8WithEscapes) {
-    // "０で除算しました" in CP932, with CR LF and a backslash.
-    MessageRecord record{MessageKind::Plain, MessageButtons::AbortIgnore, "a\\b\r\n\x82O\x82\xC5",
-                         MessageAnswer::Abort};
-    EXPECT_EQ(FormatMessageRecord(record), "plain abortignore abort a\\\\b\\r\\n０で");
-    MessageAnswer parsed;
-    ASSERT_TRUE(ParseAnswer("ignore", parsed));
-    EXPECT_EQ(parsed, MessageAnswer::Ignore);
-    EXPECT_FALSE(ParseAnswer("Ignore", parsed));
-}
 
 // While a box is open, clicks and close requests meant for the game's
 // windows go nowhere, also after it closes; moves still arrive.
@@ -89,32 +70,14 @@ TEST(MessageBoxes, AnOpenBoxHoldsTheInput) {
     EXPECT_EQ(game.lines.back(), "down 1 7 8") << "the game has the input again";
 }
 
-TEST(Windows, KeepTheirStateAndCutUploadsToTheirSize) {
+TEST(Windows, EventsOfGoneWindowsAreDropped) {
     ScopedPlatform host;
     EventLog log;
-    std::unique_ptr<Window> created = Windows().Create(log, {.toolWindow = true});
-    auto& window = static_cast<HeadlessWindow&>(*created);
-    EXPECT_FALSE(window.Visible());
-    EXPECT_TRUE(window.Style().toolWindow);
-    window.SetCaption("\x83Q\x81[\x83\x80");  // CP932 stays as given
-    window.SetClientSize(4, 3);
-    window.Move(-10, 20);
-    window.SetVisible(true);
-    EXPECT_EQ(window.Caption(), "\x83Q\x81[\x83\x80");
-    EXPECT_EQ(window.ClientWidth() * 10 + window.ClientHeight(), 43);
-    EXPECT_EQ(log.lines, Lines{"moved -10 20"}) << "the program's own move is reported at once";
-
-    const uint32_t block[] = {1, 2, 3, 4, 5, 6};  // 3 x 2
-    window.Upload(block, 3, 2, 3, 2, 2);          // only (2,2) and (3,2) are inside
-    window.Upload(block, 3, 2, 3, -2, -1);        // only (0,0) from 6
-    window.Upload(block, 3, 2, 3, INT32_MAX, 0);  // nowhere
-    EXPECT_EQ(window.Pixels(), (std::vector<uint32_t>{6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 2}));
-
-    // Events for a window that is gone are dropped.
-    host.backend.Post(window, {Kind::MouseMove, MouseButton::Left, 1, 1});
-    created.reset();
+    std::unique_ptr<Window> window = Windows().Create(log, {});
+    host.backend.Post(*window, {Kind::MouseMove, MouseButton::Left, 1, 1});
+    window.reset();
     Events().ProcessMessages();
-    EXPECT_EQ(log.lines.size(), 1u);
+    EXPECT_TRUE(log.lines.empty());
 }
 
 TEST(Events, TimersFireFromProcessMessagesWithoutMakingUpMissedTicks) {
@@ -143,25 +106,58 @@ TEST(Events, TimersFireFromProcessMessagesWithoutMakingUpMissedTicks) {
     EXPECT_EQ(Events().ExitStatus(), 3) << "the first request's status stands";
 }
 
-// A wait on the real clock sleeps in the system; a wake-up from another
-// thread (the audio thread's "finished") ends it at once.
-TEST(Events, AWakeUpFromAnotherThreadEndsAWait) {
-    ScopedPlatform host(ScopedPlatform::Clock::Real);
-    const auto begin = std::chrono::steady_clock::now();
-    std::thread waker([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        Events().Wake();
-    });
-    Events().WaitUntil(TickCount() + 60'000);
-    const auto waited = std::chrono::steady_clock::now() - begin;
-    waker.join();
-    EXPECT_LT(waited, std::chrono::seconds(5)) << "woken, not timed out";
-
-    // A wake-up with nobody waiting ends the next wait.
-    Events().Wake();
-    Events().WaitUntil(TickCount() + 60'000);
+// Two channels end while nobody looks; their ends come in tick order, also
+// the end of a player let go before anyone asked, and at the end of a run
+// the ends passed are written out.
+TEST(HeadlessMedia, EndsAreLoggedInTheOrderOfTheirTicks) {
+    Host host;
+    std::unique_ptr<MediaPlayer> music = Media().CreatePlayer(MediaChannel::Music);
+    std::unique_ptr<MediaPlayer> sound = Media().CreatePlayer(MediaChannel::Sound);
+    ASSERT_TRUE(music->Open(kSong));
+    host.clock.Set(50);
+    ASSERT_TRUE(sound->Open(kSplash));
+    host.clock.Set(20000);
+    ASSERT_TRUE(sound->Open(kSplash));
+    host.clock.Set(30000);
+    sound.reset();
+    host.clock.Set(40000);
+    host.backend.Sounds().Flush();
+    EXPECT_EQ(host.log, (Lines{"0 music open " + kSong, "50 sound open " + kSplash,
+                               "2075 sound end " + kSplash, "10098 music end " + kSong,
+                               "20000 sound open " + kSplash, "22025 sound end " + kSplash}));
 }
 
-TEST(Backend, UsingThePlatformWithoutOneIsAProgrammingError) {
-    EXPECT_DEATH(TickCount(), "before a backend is installed");
+// Files that cannot be played are refused by their lengths' reader; a failed
+// open lets go of the file before it, which then never ends.
+TEST(HeadlessMedia, AFailedOpenLetsGoOfTheFileBefore) {
+    Host host;
+    std::unique_ptr<MediaPlayer> sound = Media().CreatePlayer(MediaChannel::Sound);
+    ASSERT_TRUE(sound->Open(kSplash));
+    EXPECT_FALSE(sound->Open(kMedia + "missing.ogg"));
+    EXPECT_TRUE(sound->IsEnded());
+    host.clock.Set(5000);
+    host.backend.Sounds().Flush();
+    EXPECT_EQ(host.log,
+              (Lines{"0 sound open " + kSplash, "0 sound fail " + kMedia + "missing.ogg"}));
+}
+
+TEST(HeadlessMedia, LogLinesKeepToOneLine) {
+    EXPECT_EQ(FormatMediaRecord({7, MediaChannel::Sound, MediaEvent::Rewind, "a\\b\nc\r.wav"}),
+              "7 sound rewind a\\\\b\\nc\\r.wav");
+    EXPECT_EQ(FormatMediaRecord({4294967295u, MediaChannel::Music, MediaEvent::Fail, "曲.mid"}),
+              "4294967295 music fail 曲.mid");
+}
+
+// Players outlive their manager harmlessly.
+TEST(HeadlessMedia, PlayersOutliveTheirManager) {
+    std::unique_ptr<MediaPlayer> sound;
+    {
+        VirtualClock clock;
+        HeadlessMedia media(clock);
+        sound = media.CreatePlayer(MediaChannel::Sound);
+        ASSERT_TRUE(sound->Open(kSplash));
+    }
+    EXPECT_TRUE(sound->IsEnded());
+    EXPECT_FALSE(sound->Open(kSplash));
+    sound->Stop();
 }

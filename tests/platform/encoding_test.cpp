@@ -1,6 +1,5 @@
 #include "platform/encoding.h"
 
-#include "platform/ascii.h"
 #include "platform/cp932.h"
 
 #include <gtest/gtest.h>
@@ -82,14 +81,4 @@ TEST(Cp932, EachRuleEndsACharacterWhereItsUsersNeed) {
         EXPECT_EQ(platform::Cp932BrokenCharLength(c.text), c.broken);
     }
     EXPECT_EQ(platform::Cp932UpperCase("*.tga;\x83\x61z\x82"), "*.TGA;\x83\x61Z\x82");
-}
-
-TEST(AsciiCase, OnlyAsciiLettersFold) {
-    EXPECT_TRUE(platform::EqualIgnoringAsciiCase("Se\\Click.WAV", "se\\click.wav"));
-    EXPECT_FALSE(platform::EqualIgnoringAsciiCase("\xC3\x89", "\xC3\xA9"));  // "É", "é"
-    EXPECT_FALSE(platform::EqualIgnoringAsciiCase("a", "ab"));
-    EXPECT_TRUE(platform::HasExtension("PIC.Png", ".png"));
-    EXPECT_FALSE(platform::HasExtension("png", ".png"));
-    // Unlike Cp932UpperCase, as the archive reader wants: trail bytes fold too.
-    EXPECT_EQ(platform::AsciiUpperCase("\x83\x61z"), "\x83\x41Z");
 }

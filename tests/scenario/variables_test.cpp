@@ -6,6 +6,7 @@
 #include "common/test_platform.h"
 #include "platform/random.h"
 #include "scenario/Var_ctrl.h"
+#include "scenario/Velto_proc.h"
 
 using scenario::StringList;
 using scenario::TVariableCtrl;
@@ -31,18 +32,6 @@ protected:
     TVeltoFile doc;
     TVariableCtrl vars;
 };
-
-TEST_F(Variables, LiveAsLinesOfTheirHeaderBlocks) {
-    StringList expected(doc.Lines().begin(), doc.Lines().end());
-    vars.Set_Value("%score%", 5);
-    vars.Set_Text("$name$", "Taro=first");
-    vars.Set_Value("%lives%", -3);
-    vars.Set_Value("%score%", 7);
-    expected.insert(expected.end(), {"<Head=\"ValueFlag\">", "score=7", "lives=-3", "<Head End>",
-                                     "<Head=\"StringFlag\">", "name=Taro=first", "<Head End>"});
-    EXPECT_EQ(doc.Lines(), expected);
-    EXPECT_EQ(vars.Get_Value("%Score%"), 0);
-}
 
 // Literal operands and arithmetic are played in the headless tests.
 TEST_F(Variables, OperandsAndSubstitution) {
@@ -118,8 +107,6 @@ TEST_F(Variables, SpecialVariables) {
     clock.PinDateTime(platform::LocalDateTime{2026, 3, 7, 23, 59, 59, 6});
     EXPECT_EQ(vars.GetStringVar(kWeekday), Cp932("土"));
 
-    EXPECT_EQ(vars.Get_Value("%@Version%"), 2925);
-    EXPECT_EQ(vars.Get_Value("%@CommandVersion%"), 16);
     vars.SetScriptFile("game.vp3");
     EXPECT_EQ(vars.Get_Text("$@ScriptFile$"), "game.vp3");
 
@@ -165,9 +152,9 @@ TEST_F(Variables, RefusedWrites) {
     vars.Set_Text("$<Head$", "x");
     EXPECT_EQ(doc.Lines(), before);
     const std::string value =
-        "plain ok debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=";
-    const std::string text =
-        "plain ok debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=";
+                          "plain ok debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=",
+                      text =
+                          "plain ok debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=";
     EXPECT_EQ(testkit::Shown(boxes),
               (StringList{value + "score", text + "name", value + "%a=b%", text + "$<Head$"}));
 
@@ -177,3 +164,47 @@ TEST_F(Variables, RefusedWrites) {
 }
 
 }  // namespace
+
+// Waits, clicks and message skipping are played in the headless tests and the
+// demo; here what a whole game cannot reach: the tick count's wrap.
+TEST(VeltoProcess, TimedWaitsEndExactlyOnTimeAcrossTheWrap) {
+    for (uint32_t start : {5000u, 0xFFFFFF00u}) {
+        testkit::ScopedPlatform host(start);
+        platform::VirtualClock& clock = host.backend.Virtual();
+        scenario::TVeltoProcess p;
+        p.StartWait();
+        p.SetWaitTimer(1000);
+        for (uint32_t early : {0u, 1u, 255u, 256u, 999u}) {
+            clock.Set(start + early);
+            EXPECT_FALSE(p.BeginCommand()) << start << "+" << early;
+        }
+        clock.Set(start + 1000);
+        EXPECT_TRUE(p.BeginCommand()) << start;
+
+        p.StartMessageWait();
+        p.SetWaitTimer(1000);
+        clock.Advance(999);
+        EXPECT_FALSE(p.CheckMessageEffect()) << start;
+        clock.Advance(1);
+        EXPECT_TRUE(p.CheckMessageEffect()) << start;
+
+        // A negative time counts as no time at all.
+        p.StartWait();
+        p.SetWaitTimer(-5);
+        EXPECT_TRUE(p.IsExecutable()) << start;
+    }
+}
+
+TEST(VeltoProcess, AnimationTicksOncePerHalfSecondAcrossTheWrap) {
+    testkit::ScopedPlatform host;
+    scenario::TVeltoProcess p;
+    EXPECT_FALSE(p.IsAnimationTick());
+    for (uint32_t start : {5000u, 0xFFFFFF00u}) {
+        int ticks = 0;
+        for (uint32_t i = 0; i <= 1002; ++i) {
+            host.backend.Virtual().Set(start + i);
+            ticks += p.IsAnimationTick();
+        }
+        EXPECT_EQ(ticks, 3) << start;  // at +0, +501 and +1002
+    }
+}

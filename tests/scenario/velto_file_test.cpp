@@ -12,7 +12,9 @@
 #include "common/test_files.h"
 #include "common/test_platform.h"
 #include "scenario/Cmdctrl3.h"
+#include "scenario/Text_util.h"
 
+using scenario::ParseInt;
 using scenario::StringList;
 using scenario::TVeltoFile;
 using testkit::Cp932;
@@ -59,10 +61,6 @@ TEST(VeltoFile, LinesSplitAtEveryBreakAndStopAtNul) {
     EXPECT_EQ(Load("\n\r\r\n").Lines(), (StringList{"", "", ""}));
     EXPECT_TRUE(Load("").Lines().empty());
     EXPECT_EQ(Load(std::string_view("x\ny\0z\nw", 7)).Lines(), (StringList{"x", "y"}));
-    // A new document starts with the banner lines a scenario file is known by.
-    TVeltoFile fresh;
-    EXPECT_EQ(fresh.Lines().size(), 2u);
-    for (std::string_view line : fresh.Lines()) EXPECT_EQ(line.substr(0, 4), "/// ");
 }
 
 TEST(VeltoFile, ClassifyLineLooksOnlyAtTheWord) {
@@ -100,11 +98,8 @@ TEST(VeltoFile, IndexListsBlocksInTheOrderTheyEnd) {
     EXPECT_TRUE(doc.FindPage("", "loose", s, e));
     EXPECT_TRUE(doc.FindPage("B", "late", s, e));
     EXPECT_EQ(s, 8);
-    EXPECT_FALSE(doc.FindBook("Open", s, e));
+    EXPECT_FALSE(doc.FindPage("Open", "", s, e));
     EXPECT_EQ(s, 8) << "a failed search leaves the outputs alone";
-    StringList books;
-    doc.GetBookList(books);
-    EXPECT_EQ(books, StringList{"B"});
 }
 
 // Names with ":" or "/" (which the format forbids) split and shadow index
@@ -124,9 +119,6 @@ TEST(VeltoFile, LookupsGoByTheEntryTextWhateverTheNames) {
         EXPECT_EQ(doc.FindIndexEntry(key, s, e), start >= 0) << key;
         EXPECT_EQ(std::pair(s, e), std::pair(start, end)) << key;
     }
-    StringList books;
-    doc.GetBookList(books);
-    EXPECT_EQ(books, (StringList{"a", "a"}));
 }
 
 TEST(VeltoFile, DamageIsReportedAndTheIndexStopsThere) {
@@ -141,13 +133,11 @@ TEST(VeltoFile, DamageIsReportedAndTheIndexStopsThere) {
     };
     for (const auto& [text, what] : cases) {
         testkit::ScopedPlatform host;
-        platform::HeadlessDialogs& boxes = host.boxes;
         Load(text);
-        EXPECT_EQ(Shown(boxes), std::vector<std::string>{damaged + what}) << text;
+        EXPECT_EQ(Shown(host.boxes), std::vector<std::string>{damaged + what}) << text;
     }
 
     testkit::ScopedPlatform host;
-
     platform::HeadlessDialogs& boxes = host.boxes;
     TVeltoFile doc = Load(
         "<Head=\"Velto\">\nTitle=ok\n<Head End>\n"
@@ -213,19 +203,6 @@ TEST(VeltoFile, IndexStaysExactThroughManyInserts) {
     EXPECT_EQ(doc.GetValue("ValueFlag", "<Page", ""), "=\"odd\">");
 }
 
-TEST(VeltoFile, BooksAreImportedOnce) {
-    TVeltoFile library =
-        Load("<Book=\"_system\">\n<Page=\"_init\">\n@Return\n<Page End>\n<Book End>\n");
-    TVeltoFile game = Load("<Book=\"main\">\n<Book End>\n");
-    EXPECT_FALSE(game.ImportBook("nothing", library));
-    ASSERT_TRUE(game.ImportBook("_system", library));
-    EXPECT_EQ(game.GetCommandCount("_system", "_init"), 1);
-    EXPECT_EQ(game.GetCommandLine("_system", "_init", 0), "@Return");
-    EXPECT_EQ(game.GetCommandLine("_system", "_init", 1), "") << "past the page";
-    EXPECT_FALSE(game.ImportBook("_system", library)) << "an existing book is kept";
-    EXPECT_EQ(game.Lines().size(), 7u);
-}
-
 // A page named "" outside any book has the key of a header named "", so a
 // setting written to that header lands inside the page, and here inside a
 // large header block whose key map must not go stale.
@@ -238,16 +215,6 @@ TEST(VeltoFile, InsertInsideAnotherLargeBlockKeepsItsKeysRight) {
     doc.SetValue("", "new", "v");
     EXPECT_EQ(doc.GetValue("H", "zzzzzzzzzzzz", "none"), "1");
     EXPECT_EQ(doc.GetValue("H", "new", "none"), "v");
-}
-
-TEST(VeltoFile, MoreLinesThanTheLimitAreRefused) {
-    constexpr size_t kMax = TVeltoFile::kMaxLines;
-    TVeltoFile doc;
-    EXPECT_TRUE(doc.LoadFromText(std::string(kMax - 1, '\n') + "last"));
-    EXPECT_EQ(doc.Lines().size(), kMax);
-    EXPECT_FALSE(doc.LoadFromText(std::string(kMax, '\n') + "x"));
-    EXPECT_TRUE(doc.Lines().empty());
-    EXPECT_TRUE(doc.Index().empty());
 }
 
 // Lines, block index, key tables and a command's parameters together stay
@@ -297,4 +264,71 @@ TEST(VeltoFile, MemoryStaysWithinASmallMultipleOfTheText) {
         double multiple = static_cast<double>(gHeapPeak - before) / c.text.size();
         EXPECT_LE(multiple, 10) << c.what;
     }
+}
+
+TEST(IntegerText, DecimalAndEveryHexPrefixButNothingElse) {
+    EXPECT_EQ(ParseInt("0"), 0);
+    EXPECT_EQ(ParseInt("  -12"), -12);
+    EXPECT_EQ(ParseInt("+7"), 7);
+    EXPECT_EQ(ParseInt("2147483647"), INT32_MAX);
+    EXPECT_EQ(ParseInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(ParseInt("$1F"), 31);
+    EXPECT_EQ(ParseInt("x1f"), 31);
+    EXPECT_EQ(ParseInt("X10"), 16);
+    EXPECT_EQ(ParseInt("0x7fffffff"), INT32_MAX);
+    EXPECT_EQ(ParseInt(" $7FFFFFFF"), INT32_MAX);
+    EXPECT_EQ(ParseInt("$000000001"), 1);
+    EXPECT_EQ(ParseInt("0010"), 10);
+    for (const char* text :
+         {"", " ", "-", "+", "$", "0x", "12abc", "12 ", "\t1", "1.0", "--1", "-$1", "2147483648",
+          "-2147483649", "99999999999999999999", "$100000000", "0x1G", "\x82\x50",
+          // Hexadecimal text is a value too, so beyond 2147483647 it is no integer.
+          "$80000000", "0x80000000", "$FFFFFFFF", " 0XFFFFFFFF"}) {
+        EXPECT_FALSE(ParseInt(text).has_value()) << text;
+    }
+    EXPECT_EQ(scenario::ParseIntDef("junk", 42), 42);
+}
+
+// Keys found ignoring case are checked with the settings, command and stack
+// records that look them up.
+TEST(TextHelpers, TrimAndCaseFoldKeepCp932Intact) {
+    EXPECT_EQ(scenario::Trim(std::string_view("\0 \t a b \r\n", 10)), "a b");
+    EXPECT_TRUE(scenario::SameTextIgnoreCase("MessageDraw.Text", "messagedraw.TEXT"));
+    // "ア" is 83 41 and "ャ" is 83 61: their trail bytes look like "A" and "a".
+    EXPECT_FALSE(scenario::SameTextIgnoreCase("\x83\x41", "\x83\x61"));
+    EXPECT_EQ(scenario::FindText("\x83\x41\x41", "A"), 2u) << "a search skips trail bytes too";
+    EXPECT_FALSE(scenario::SameTextIgnoreCase("ab", "abc"));
+}
+
+// Lines replaced (shorter in place, longer moved), inserted and appended at
+// random read back as a plain list holds them, across the compactions that
+// reclaim the space they leave.
+TEST(LineList, EditsMatchAPlainList) {
+    std::mt19937 random(3);
+    scenario::LineList lines;
+    scenario::StringList plain;
+    for (int i = 0; i < 6000; ++i) {
+        std::string line(random() % 300, static_cast<char>('a' + i % 26));
+        size_t at = plain.empty() ? 0 : random() % plain.size();
+        int op = plain.empty() ? 0 : random() % 10;
+        if (op == 0) {
+            lines.push_back(line);
+            plain.push_back(line);
+        } else if (op == 1) {
+            lines.insert(at, line);
+            plain.insert(plain.begin() + at, line);
+        } else {
+            lines.replace(at, line);
+            plain[at] = line;
+        }
+    }
+    EXPECT_TRUE(lines == plain);
+    // A line of the list may be written into it again.
+    lines.push_back(lines[0]);
+    lines.replace(1, lines[2]);
+    lines.insert(0, lines[3].substr(1));
+    plain.push_back(plain[0]);
+    plain[1] = plain[2];
+    plain.insert(plain.begin(), plain[3].substr(1));
+    EXPECT_TRUE(lines == plain);
 }

@@ -1,5 +1,9 @@
 // Whole scenarios played by the headless runner: traces, message logs and
 // variable dumps are what a game author's regression test would check.
+#include <sys/wait.h>
+
+#include <cstdlib>
+
 #include "graphics/Las_scrn.h"
 #include "shell/Rtm_run.h"
 #include "shell/play.h"
@@ -17,39 +21,32 @@ std::string Calc(const std::string& variable, const std::string& left, const std
 
 class Headless : public PlayTest {};
 
+// The built player's exit status with these arguments.
+int ExitStatusOf(const std::string& arguments) {
+    std::string command = std::string(ORVANTA3) + " " + arguments + " >/dev/null 2>&1";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 }  // namespace
 
 TEST_F(Headless, ConditionsJumpsAndCallsFollowTheScenario) {
-    Outcome run = Play(Game("<Page=\"p\">\n" + Calc("%n%", "3", "Add", "4") + R"(if.Variable1=%n%
-if.Variable2=7
-if.Compare=Unequal
-@if
-if.Variable1=1
-if.Variable2=1
-@if
+    Outcome run = Play(Game("<Page=\"p\">\n" + Calc("%n%", "3", "Add", "4") +
+                            R"(if.Variable1=%n% | if.Variable2=7 | if.Compare=Unequal | @if
+if.Variable1=1 | if.Variable2=1 | @if
 @rem
 @endif
 @else
-if.VariableType=Text
-if.Variable1=名前は$name$です
-if.Variable2=太郎
-if.Compare=in
-@if
+if.VariableType=Text | if.Variable1=名前は$name$です | if.Variable2=太郎 | if.Compare=in | @if
 @rem
 @else
-Call.BookName=b
-Call.PageName=sub
-@Call
+Call.BookName=b | Call.PageName=sub | @Call
 @endif
 @endif
-Move.BookName=b
-Move.PageName=end
-@Move
+Move.BookName=b | Move.PageName=end | @Move
 <Page End>
 <Page="sub">
-StringCtrl.StringVar=$name$
-StringCtrl.Text=太郎%n%
-@StringCtrl
+StringCtrl.StringVar=$name$ | StringCtrl.Text=太郎%n% | @StringCtrl
 @Return
 <Page End>
 <Page="end">
@@ -79,20 +76,12 @@ StringCtrl.Text=太郎%n%
 
 TEST_F(Headless, WaitsEndOnTheirTimerOrOnALeftClick) {
     std::string game = Game(R"(<Page="p">
-Wait.TimeBreak=1
-Wait.Time=1000
-@Wait
-Wait.TimeBreak=1
-Wait.Time=0
-@Wait
+Wait.TimeBreak=1 | Wait.Time=1000 | @Wait
+Wait.TimeBreak=1 | Wait.Time=0 | @Wait
 @Effect
-Wait.InputBreak=1
-Wait.Input=Keypress
-@Wait
+Wait.InputBreak=1 | Wait.Input=Keypress | @Wait
 @rem
-Wait.InputBreak=1
-Wait.Input=Clickable
-@Wait
+Wait.InputBreak=1 | Wait.Input=Clickable | @Wait
 <Page End>
 )");
     Outcome run = Play(game, "sleep 1000\nrclick 5 5\nclick 10 20\n");
@@ -138,32 +127,21 @@ TEST_F(Headless, BlocksWithoutEndifAreReported) {
                                    error + "ＩＦコマンドに対応するＥＮＤＩＦがありません"}));
 }
 
-TEST_F(Headless, TextInputAndSystemCommands) {
-    std::string game = Game(R"(<Page="p">
-StringCtrl.StringVar=$name$
-StringCtrl.Text=名無し
-@StringCtrl
-StringInput.StringVar=$name$
-StringInput.Text=お名前は？
-StringInput.Caption=入力
-@StringInput
-StringInput.StringVar=$second$
-@StringInput
-System.Command=MessageSkip
-@System
-System.Command=messageskip
-@System
+// A typed name is played in the demo and the window test.
+TEST_F(Headless, CancelledInputKeepsTheTextAndUnknownCommandsAreReported) {
+    Outcome run = Play(Game(R"(<Page="p">
+StringCtrl.StringVar=$name$ | StringCtrl.Text=名無し | @StringCtrl
+StringInput.StringVar=$name$ | StringInput.Text=お名前は？ | @StringInput
+System.Command=messageskip | @System
 @SaveCtrl
 <Page End>
-)");
-    Outcome run = Play(game, "input 花子\n");
-    EXPECT_EQ(run.vars, (Lines{"StringFlag:name=花子", "StringFlag:second="}));
+)"),
+                       "cancel\n");
+    EXPECT_EQ(run.vars, Lines{"StringFlag:name=名無し"});
     EXPECT_EQ(run.messages,
               (Lines{"plain ok ok debug: error report:\\n不明なシステムコマンド「messageskip」"
                      "が発行されました",
                      "plain ok ok debug error : unknown command - MainLoop_Step()"}));
-    run = Play(game, "cancel\n");
-    EXPECT_EQ(run.vars, (Lines{"StringFlag:name=名無し", "StringFlag:second="}));
 }
 
 // The access tests check each way a package fails to open; any of them
@@ -238,4 +216,19 @@ StringInput.StringVar=$name$
     EXPECT_EQ(form.MainWindow().Left(), 33);
     EXPECT_EQ(form.MainWindow().Top(), 44);
     EXPECT_TRUE(form.MainWindow().Visible());
+}
+
+// Arguments are checked before anything is played.
+TEST(CommandLine, BadArgumentsExitWithTwo) {
+    EXPECT_EQ(ExitStatusOf("--help"), 0);
+    EXPECT_EQ(ExitStatusOf("--version"), 0);
+    EXPECT_EQ(ExitStatusOf("--headless --bogus"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless --seed"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless --seed -1 x.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless --max-time 99999999999 x.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless a.vp3 b.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless --input /nonexistent/script x.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--media-log /dev/null x.vp3"), 2) << "headless only";
+    EXPECT_EQ(ExitStatusOf("--headless --media-log /nonexistent/log x.vp3"), 2);
+    EXPECT_EQ(ExitStatusOf("--headless /nonexistent/game.vp3"), 1);
 }

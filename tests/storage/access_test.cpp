@@ -33,7 +33,6 @@ const std::string kAskVersion =
         "最新版のOrvantaを入手することをおすすめします");
 const std::string kStartBook = Cp932("スタートブック");
 const std::string kStartPage = Cp932("スタートページ");
-const std::string kCover = Cp932("表紙");  // a trail byte of 0x5C, the "\" of paths
 const std::string kOv3 = "FileType=OV3\r\n";
 constexpr uint32_t kKind = 0x01000000;
 
@@ -80,31 +79,12 @@ protected:
     std::unique_ptr<testkit::ScopedPlatform> platform_;
 };
 
-}  // namespace
+class ConfigStore : public testkit::TempDirTest {
+protected:
+    std::string Cfg() const { return Path("game.cfg"); }
+};
 
-TEST_F(PackageAccess, OpenTellsThePackageFormsApart) {
-    const std::string plain = Package("ゲーム.vp3", kOv3 + "Title=plain\r\n");
-    // The short run of dashes in the stub is no separator.
-    const std::string appended = Write(
-        "game.exe", std::string("MZ\x90\0 stub -----+", 16) + kStubSeparator +
-                        PackageBytes({{"velto.vf3", Compressed(Scenario(kOv3 + "Title=exe\r\n")),
-                                       kLinkCompressed}}));
-    const std::string text = Write("text.vp3", Scenario(kOv3 + "Title=text\r\n"));
-    for (auto [path, title, isArchive] :
-         {std::tuple{plain, "plain", true}, std::tuple{appended, "exe", true},
-          std::tuple{text, "text", false}}) {
-        SCOPED_TRACE(title);
-        TVeltoAccessControl access;
-        access.commandIndex = 5;
-        ASSERT_TRUE(access.Open(path));
-        EXPECT_EQ(access.Package().file != nullptr, isArchive);
-        EXPECT_EQ(access.Document().GetValue("Velto", "Title", ""), title);
-        EXPECT_EQ(access.Variables().ScriptFile(), Cp932(fs::path(path).filename().string()));
-        EXPECT_EQ(access.Commands().PageName(), kStartPage);
-        EXPECT_EQ(access.commandIndex, 0);
-    }
-    EXPECT_TRUE(Shown(Dialogs()).empty());
-}
+}  // namespace
 
 // A missing package is played in the headless tests.
 TEST_F(PackageAccess, UnusableFilesEndTheGameAndDoubtfulOnesAskAbortOrIgnore) {
@@ -322,14 +302,10 @@ TEST_F(PackageAccess, ExtractionNeitherFollowsLinksNorWritesBeyondItsLimit) {
                    Cp932("次のファイルを展開できませんでした\r\n" + base + "game/sub\\evil.txt")}));
 }
 
-TEST_F(PackageAccess, StartPageAndTheSystemLibrary) {
+// The start page, and a missing library, are played in the headless tests.
+TEST_F(PackageAccess, TheSystemLibraryMustBeOneAndHoldTheSystemBook) {
     TVeltoAccessControl access;
-    ASSERT_TRUE(access.Open(
-        Package("game.vp3", kOv3 + Cp932("StartBook=第一章\r\nStartPage=") + kCover + "\r\n")));
-    EXPECT_EQ(access.Commands().BookName(), Cp932("第一章"));
-    EXPECT_EQ(access.Commands().PageName(), kCover);
-
-    // A missing library is played in the headless tests.
+    ASSERT_TRUE(access.Open(Package("game.vp3", kOv3)));
     const std::string system =
         "/// library\r\n<Book=\"_system\">\r\n<Page=\"_init\">\r\n@Return\r\n<Page End>\r\n"
         "<Book End>\r\n<Book=\"other\">\r\n<Page=\"p\">\r\n<Page End>\r\n<Book End>\r\n";
@@ -416,4 +392,73 @@ TEST_F(PackageAccess, InterruptingCallsRestoreTheWaitAndTheStackHasALimit) {
         "error ok " + Cp932("スタックオーバーフローです。\nサブルーチンコールが深すぎます。");
     EXPECT_EQ(Shown(Dialogs()), (Boxes{overflow, overflow}));
     EXPECT_TRUE(EndedWithError());
+}
+
+// A fresh file, and one left alone when nothing changed: see the package access tests.
+TEST_F(ConfigStore, ReadsTypedValuesAndRewritesALineWhoseNameIsSpelledOtherwise) {
+    Write("game.cfg",
+          "system.usemusic=0\nSystem.UseSound=\r\nSystem.DefaultFont=a=b\rMainForm.Top=2x\n"
+          "Flag=2\nSystem.UseMusic=1\n");
+    {
+        storage::TConfigLoader config(Cfg());
+        EXPECT_FALSE(config.GetBool("System.UseMusic", true)) << "names ignore case; first wins";
+        EXPECT_TRUE(config.GetBool("System.UseSound", true)) << "an empty value is the default";
+        EXPECT_EQ(config.GetText("System.DefaultFont", ""), "a=b");
+        EXPECT_EQ(config.GetInt("MainForm.Top", 7), 7);
+        EXPECT_TRUE(config.GetBool("Flag", false));
+        config.SetBool("System.UseMusic", false);  // the same value, but not the same text
+    }
+    EXPECT_EQ(Read("game.cfg"),
+              "System.UseMusic=0\r\nSystem.UseSound=\r\nSystem.DefaultFont=a=b\r\n"
+              "MainForm.Top=2x\r\nFlag=2\r\nSystem.UseMusic=1\r\n");
+}
+
+// A settings file keeps its permissions: it may hold what its user keeps private.
+TEST_F(ConfigStore, SavingKeepsTheFilesPermissions) {
+    Write("game.cfg", "A=1\r\n");
+    const fs::perms own = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(Cfg(), own);
+    {
+        storage::TConfigLoader config(Cfg());
+        config.SetText("A", "2");
+    }
+    EXPECT_EQ(Read("game.cfg"), "A=2\r\n");
+    EXPECT_EQ(fs::status(Cfg()).permissions() & fs::perms::all, own);
+}
+
+// A link is neither replaced by a copy of what it leads to (a secret beside
+// the game for everyone to read) nor written through.
+TEST_F(ConfigStore, AFailedSaveIsReportedAndLeavesEverythingAsItWas) {
+    const std::string secret = Write("secret", "Key=private\r\n");
+    fs::create_directories(Path("occupied.cfg/folder"));
+    fs::create_symlink(secret, Path("link.cfg"));
+    for (const char* name : {"occupied.cfg", "link.cfg"}) {
+        SCOPED_TRACE(name);
+        testkit::ScopedPlatform platform;
+        {
+            storage::TConfigLoader config(Path(name));
+            config.SetText("A", "2");
+        }
+        EXPECT_EQ(testkit::Shown(platform.boxes),
+                  std::vector<std::string>{
+                      "error ok " + testkit::Cp932("設定ファイルを保存できませんでした\r\n") +
+                      Path(name)});
+    }
+    EXPECT_EQ(Read("secret"), "Key=private\r\n");
+    EXPECT_TRUE(fs::is_symlink(Path("link.cfg")));
+    EXPECT_TRUE(fs::is_directory(Path("occupied.cfg/folder")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3)
+        << "no temporary file is left behind";
+}
+
+// A file this large is not ours: it is neither read nor overwritten.
+TEST_F(ConfigStore, AnOversizedFileIsLeftAlone) {
+    const std::string big = std::string(2 << 20, 'x');
+    Write("game.cfg", big);
+    {
+        storage::TConfigLoader config(Cfg());
+        EXPECT_EQ(config.GetText("x", "none"), "none");
+        config.SetText("A", "1");
+    }
+    EXPECT_EQ(Read("game.cfg"), big);
 }

@@ -175,10 +175,9 @@ TEST_F(LinkArchive, RefusesDirectoriesThatDoNotFitTheFile) {
 
 TEST_F(LinkArchive, DamagedCompressedEntriesFailWithOneMessage) {
     testkit::ScopedPlatform host;
-    platform::HeadlessDialogs& boxes = host.boxes;
     auto failsOnce = [&](LinkReader& reader, int32_t index) {
-        boxes.Clear();
-        return !ReadEntry(reader, index).first && Shown(boxes) == kInflateFailed;
+        host.boxes.Clear();
+        return !ReadEntry(reader, index).first && Shown(host.boxes) == kInflateFailed;
     };
 
     const std::string exact = Text(3 * 1024);
@@ -234,14 +233,12 @@ TEST_F(LinkArchive, InflatedSizeIsBoundedByDeflatesRatio) {
     EXPECT_TRUE(bytes == zeros);
 
     testkit::ScopedPlatform host;
-
-    platform::HeadlessDialogs& boxes = host.boxes;
     LinkMemoryStream limited;
     ASSERT_TRUE(Link_Seek(&reader, 0));
     EXPECT_TRUE(Link_InflateWithin(&limited, &reader, zeros.size()));
     ASSERT_TRUE(Link_Seek(&reader, 0));
     EXPECT_FALSE(Link_InflateWithin(&limited, &reader, zeros.size() - 1));
-    EXPECT_EQ(Shown(boxes), kInflateFailed);
+    EXPECT_EQ(Shown(host.boxes), kInflateFailed);
     Link_Close(&reader);
 }
 
@@ -270,46 +267,4 @@ TEST_F(LinkArchive, WriterLaysOutEntriesExactly) {
                                  PackageBytes({{"velto.vf3", "abcde"}, {std::string(255, 'y'), ""}},
                                               "LINKAGE", kWriterDescription));
     EXPECT_FALSE(fs::exists(Path("h.tmp")) || fs::exists(Path("d.tmp")));
-}
-
-// What the tool does not use: whole files, kind bits, copies between archives
-// (a compressed entry stays compressed) and reading a picture straight from
-// the package file.
-TEST_F(LinkArchive, WriterAddsFilesAndCopiesEntries) {
-    LinkReader source;
-    ASSERT_TRUE(
-        Open(source, {{"packed.txt", Compressed("plain text"), kLinkCompressed, kLinkExtract},
-                      {"pic.png", "PNGDATA"}}));
-    LinkWriter writer;
-    LinkW_Init(&writer);
-    Link_SetId(writer.header.id, "OV3PKG-TOO-LONG");
-    EXPECT_EQ(Link_CompareId(writer.header.id, "OV3PKG-T"), 0);
-    EXPECT_EQ(Link_CompareId(writer.header.id, "OV3LIB"), 1);
-    LinkW_SetDefaultKind(&writer);
-    const std::string out = Path("copy.vp3");
-    ASSERT_TRUE(
-        LinkW_CreateWith(&writer, out.c_str(), Path("h.tmp").c_str(), Path("d.tmp").c_str()));
-    ASSERT_TRUE(LinkW_AddFile(&writer, Write("file.bin", "file bytes").c_str(), "file.bin"));
-    EXPECT_FALSE(LinkW_AddFile(&writer, Path("missing").c_str(), "missing"));
-    ASSERT_TRUE(LinkW_CopyEntry(&source, &writer, "PACKED.TXT", "renamed.txt"));
-    ASSERT_TRUE(LinkW_Finish(&writer));
-    Link_Close(&source);
-
-    LinkReader copy;
-    ASSERT_TRUE(Link_Open(out.c_str(), &copy));
-    EXPECT_EQ(Link_KindOf(Link_FindEntry(&copy, "file.bin")), kLinkKindMask);
-    const LinkEntry* renamed = Link_FindEntry(&copy, "renamed.txt");
-    ASSERT_NE(renamed, nullptr);
-    EXPECT_EQ(renamed->attributes, kLinkCompressed);
-    EXPECT_EQ(renamed->options, kLinkExtract);
-    EXPECT_EQ(ReadEntry(copy, Link_FindIndex(&copy, "renamed.txt")).second, "plain text");
-    Link_Close(&copy);
-
-    ASSERT_TRUE(Open(source, {{"a", "xyz"}, {"pic.png", "PNGDATA"}}));
-    ASSERT_TRUE(Link_SeekByName(&source, "PIC.PNG"));
-    char direct[8] = {};
-    EXPECT_EQ(std::fread(direct, 1, 7, source.file), 7u);
-    EXPECT_STREQ(direct, "PNGDATA");
-    EXPECT_FALSE(Link_SeekByName(&source, "none"));
-    Link_Close(&source);
 }

@@ -1,13 +1,15 @@
 // Pictures a scenario names, found in the package, on disk or in the library,
-// in every format the player reads.
+// in every format the player reads; the demo loads its TGA picture through
+// the plug-in, the installed player from where it is installed.
 #include <gtest/gtest.h>
 
 #include "common/test_files.h"
 #include "common/test_package.h"
+#include "common/test_pictures.h"
 #include "common/test_platform.h"
+#include "storage/Bmp_dec.h"
 #include "storage/Velto_access.h"
 
-namespace fs = std::filesystem;
 using testkit::PackageBytes;
 using testkit::ReadFile;
 
@@ -17,11 +19,8 @@ const std::string kData = ORV_TEST_DATA;
 const std::string kScenario =
     "///\r\n<Head=\"Velto\">\r\nFileType=OV3\r\nDataDirectory=data\r\n<Head End>\r\n";
 
-std::string TgaBytes() {  // 2 x 1, 24-bit, top row first
-    std::string tga(18, '\0');
-    tga[2] = 2;
-    tga[12] = 2, tga[14] = 1, tga[16] = 24, tga[17] = 0x20;
-    return tga + "\x01\x02\x03\x04\x05\x06";
+bool DecodeBmp(const std::string& bytes, size_t size, storage::DecodedPicture& picture) {
+    return storage::DecodeBmp(reinterpret_cast<const uint8_t*>(bytes.data()), size, picture);
 }
 
 class Pictures : public testkit::TempDirTest {
@@ -100,23 +99,30 @@ TEST_F(Pictures, APlainScenarioFindsPicturesOnDiskDataDirectoryFirst) {
     EXPECT_TRUE(loaded_);
 }
 
-TEST_F(Pictures, PlugInsLoadOnFirstNeedAndUnloadAtClose) {
-    Write("game.vp3", kScenario);
-    Write("data/picture.tga", TgaBytes());
-    // Beside the player there is none; the installed folder has it.
-    fs::create_directories(Path("installed"));
-    fs::copy_file(TGA_SPI, Path("installed/tga.spi"));
-    access_->pluginDirectories.push_back(Path("installed/"));
-    ASSERT_TRUE(access_->Open(Path("game.vp3")));
-    EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
-    Load("picture.png");  // a missing PNG never asks the plug-ins
-    EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
+// The references were decoded once with ImageMagick.
+TEST(Bitmap, EveryGoodBmpSuiteFileDecodesLikeTheReference) {
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kData + "/bmpsuite")) {
+        if (entry.path().extension() != ".bmp") continue;
+        std::string bytes = ReadFile(entry.path());
+        storage::DecodedPicture decoded;
+        ASSERT_TRUE(DecodeBmp(bytes, bytes.size(), decoded)) << entry.path();
+        graphics::TLasGraphic picture;
+        picture.LoadFromGraphic(decoded.width, decoded.height, decoded.pixels.data());
+        testkit::ExpectLooksLike(picture,
+                                 kData + "/bmpsuite-ref/" + entry.path().stem().string() + ".png");
+        ++checked;
+    }
+    EXPECT_EQ(checked, 27);
+}
 
-    graphics::TLasGraphic picture = Load("picture.tga");
-    ASSERT_TRUE(loaded_);
-    EXPECT_EQ(picture.Width(), 2);
-    EXPECT_EQ(picture.GetPixel(1, 0), 0x060504u);
-    EXPECT_EQ(access_->Susie().GetPlugNum(), 1);
-    access_->Close();
-    EXPECT_EQ(access_->Susie().GetPlugNum(), 0);
+TEST(Bitmap, DamagedAndAbsurdFilesAreRefused) {
+    std::string bytes = ReadFile(kData + "/bmpsuite/pal8rle.bmp");
+    storage::DecodedPicture picture;
+    for (size_t cut : {size_t{0}, size_t{2}, size_t{20}, size_t{60}, bytes.size() - 2}) {
+        EXPECT_FALSE(DecodeBmp(bytes, cut, picture)) << cut;
+    }
+    bytes.replace(18, 3, "\xA0\x86\x01");  // width 100000
+    EXPECT_FALSE(DecodeBmp(bytes, bytes.size(), picture));
+    EXPECT_TRUE(picture.pixels.empty());
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/test_files.h"
+#include "common/test_package.h"
 #include "common/test_pictures.h"
 #include "common/test_platform.h"
 
@@ -22,7 +23,7 @@ const uint8_t* BytesOf(const std::string& text) {
 }
 
 void PutLe(std::string& bytes, size_t at, uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) bytes[at + i] = char(value >> (8 * i));
+    bytes.replace(at, size, Le(value, size));
 }
 
 // A MAG file laid out in the usual order: palette, flag A, flag B, pixels.
@@ -45,18 +46,12 @@ std::string MagFile(const MagParts& parts) {
     for (size_t i = 0; i < parts.flagA.size(); ++i) {
         if (parts.flagA[i]) flagA[i / 8] = char(flagA[i / 8] | 0x80 >> i % 8);
     }
-    std::string header(kMagHeaderSize, '\0');
-    header[3] = parts.wide ? char(0x80) : 0;
-    PutLe(header, 4, parts.x0, 2);
-    PutLe(header, 6, parts.y0, 2);
-    PutLe(header, 8, parts.x1, 2);
-    PutLe(header, 10, parts.y1, 2);
     const size_t flagAOffset = kMagHeaderSize + palette.size();
-    PutLe(header, 12, flagAOffset, 4);
-    PutLe(header, 16, flagAOffset + flagA.size(), 4);
-    PutLe(header, 20, parts.flagB.size(), 4);
-    PutLe(header, 24, flagAOffset + flagA.size() + parts.flagB.size(), 4);
-    PutLe(header, 28, parts.pixels.size(), 4);
+    std::string header = std::string(3, '\0') + char(parts.wide ? 0x80 : 0) + Le16(parts.x0) +
+                         Le16(parts.y0) + Le16(parts.x1) + Le16(parts.y1) + Le32(flagAOffset) +
+                         Le32(flagAOffset + flagA.size()) + Le32(parts.flagB.size()) +
+                         Le32(flagAOffset + flagA.size() + parts.flagB.size()) +
+                         Le32(parts.pixels.size());
     return std::string("MAKI02  TEST") + std::string(19, ' ') + '\x1A' + header + palette + flagA +
            parts.flagB + parts.pixels;
 }

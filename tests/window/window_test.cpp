@@ -83,11 +83,9 @@ protected:
 
     // The headless runner's trace of the game with this input script.
     Lines Headless(const std::string& game, const std::string& input) {
-        Child run({ORVANTA3, "--headless", "--library", Path("veltort3.vlb"), "--seed", "1",
-                   "--input", Write("input.txt", input), "--trace", Path("headless.txt"), game},
-                  Environment({}), Path("headless-output.txt"));
-        EXPECT_EQ(run.Exit(30), std::optional<int>(0)) << Read("headless-output.txt");
-        return WithoutTicks(SplitLines(Read("headless.txt")));
+        Outcome run = Play(game, input);
+        EXPECT_EQ(run.status, shell::kExitDone);
+        return WithoutTicks(run.trace);
     }
 
     // The player in a window, writing its trace.
@@ -113,32 +111,34 @@ protected:
             << Read("trace.txt") << Read("output.txt");
     }
 
-    // The main window once it shows: the player's window with the game's title.
-    XWindowInfo MainWindow(Child& player) {
-        XWindowInfo main;
+    // The newest shown window of the player that `wanted` accepts, once there is one.
+    XWindowInfo WindowOf(Child& player, const std::function<bool(const XWindowInfo&)>& wanted) {
+        XWindowInfo found;
         EXPECT_TRUE(WaitUntil([&] {
             for (const XWindowInfo& window : x_->WindowsOf(player.Pid())) {
-                if (window.viewable && window.name == "窓") main = window;
+                if (window.viewable && wanted(window)) found = window;
             }
-            return main.id != 0;
-        })) << "no main window; "
+            return found.id != 0;
+        })) << "no such window; "
             << Read("output.txt");
-        return main;
+        return found;
+    }
+    XWindowInfo MainWindow(Child& player) {
+        return WindowOf(player, [](const XWindowInfo& window) { return window.name == "窓"; });
+    }
+    // The box the player opened over its main window.
+    XWindowInfo Dialog(Child& player, const XWindowInfo& main) {
+        return WindowOf(player, [&](const XWindowInfo& window) { return window.id != main.id; });
     }
 
-    // The tool window of this client size, once it shows.
-    XWindowInfo ToolWindow(Child& player, int32_t width, int32_t height) {
-        XWindowInfo tool;
+    // The user answers the box with `key`; it has gone once this returns.
+    void Answer(const XWindowInfo& box, const char* key) {
+        ASSERT_TRUE(x_->Xdo("windowfocus", "--sync", box.id, "key", key));
         EXPECT_TRUE(WaitUntil([&] {
-            for (const XWindowInfo& window : x_->WindowsOf(player.Pid())) {
-                if (window.viewable && window.width == width && window.height == height) {
-                    tool = window;
-                }
-            }
-            return tool.id != 0;
-        })) << "no tool window of "
-            << width << "x" << height;
-        return tool;
+            std::optional<XWindowInfo> info = x_->Info(box.id);
+            return !info || !info->viewable;
+        })) << "the box stayed after "
+            << key;
     }
 
     // Waits until `window` stands at (left, top).
@@ -154,22 +154,22 @@ protected:
             << (info ? std::to_string(info->left) + "," + std::to_string(info->top) : "?");
     }
 
-    // Waits until the window shows the headless screenshot `png`, enlarged
-    // `scale` times at (left, top) of a window of width x height.
-    void ExpectShows(::Window window, const std::string& png, int32_t scale, int32_t left = 0,
-                     int32_t top = 0, int32_t width = 0, int32_t height = 0) {
-        graphics::TLasGraphic picture;
-        ASSERT_TRUE(picture.LoadPngFile(Path(png))) << png;
+    // Waits until the window shows `picture` enlarged `scale` times at
+    // (left, top) of a window of width x height (0: the picture's).
+    void ExpectShows(::Window window, const graphics::TLasGraphic& picture, int32_t scale,
+                     int32_t left = 0, int32_t top = 0, int32_t width = 0, int32_t height = 0) {
         if (!width) width = picture.Width() * scale;
         if (!height) height = picture.Height() * scale;
         std::string difference;
-        EXPECT_TRUE(WaitUntil(
-            [&] {
-                difference = Difference(x_->Shot(window), picture, scale, left, top, width, height);
-                return difference.empty();
-            },
-            5))
-            << png << ": " << difference;
+        EXPECT_TRUE(WaitUntil([&] {
+            difference = Difference(x_->Shot(window), picture, scale, left, top, width, height);
+            return difference.empty();
+        })) << difference;
+    }
+    graphics::TLasGraphic HeadlessShot(const std::string& png) {
+        graphics::TLasGraphic picture;
+        EXPECT_TRUE(picture.LoadPngFile(Path(png))) << png;
+        return picture;
     }
 
     static XSession* x_;
@@ -179,37 +179,20 @@ XSession* Windowed::x_ = nullptr;
 
 // The scenario of the comparisons: pictures and a message, a click wait, a
 // choice, and a page for each answer.
-const char* const kPicturesMessageAndChoice = R"(<Page="p">
-GraphicDraw.FileName=bg.png
-@GraphicDraw
-GraphicDraw.FileName=person.png
-GraphicDraw.Area.Left=100
-GraphicDraw.Area.Top=50
-GraphicDraw.Layer=人物
-GraphicDraw.Layer.Move=1
-@GraphicDraw
-MessageDraw.Text=やあ、<clRed>世界
-MessageDraw.Area.Top=80
-MessageDraw.Area.Height=40
+const std::string kPicturesMessageAndChoice = R"(<Page="p">
+GraphicDraw.FileName=bg.png | @GraphicDraw
+GraphicDraw.FileName=person.png | GraphicDraw.Area.Left=100 | GraphicDraw.Area.Top=50
+GraphicDraw.Layer=人物 | GraphicDraw.Layer.Move=1 | @GraphicDraw
+MessageDraw.Text=やあ、<clRed>世界 | MessageDraw.Area.Top=80 | MessageDraw.Area.Height=40
 @MessageDraw
-Wait.InputBreak=1
-@Wait
-Select.Text1=はい
-Select.Page1=yes
-Select.Text2=<clYellow>いいえ
-Select.Page2=no
-Select.Area.Left=10
-Select.Area.Top=10
-Select.Area.Width=80
-@Select
-<Page End>
-<Page="yes">
-@rem
-<Page End>
-<Page="no">
-@rem
+Wait.InputBreak=1 | @Wait
+Select.Text1=はい | Select.Page1=yes | Select.Text2=<clYellow>いいえ | Select.Page2=no
+Select.Area.Left=0 | Select.Area.Top=10 | Select.Area.Width=160 | @Select
 <Page End>
 )";
+
+// The pages the choices lead to.
+const std::string kAnswers = "<Page=\"yes\">\n@rem\n<Page End>\n<Page=\"no\">\n@rem\n<Page End>\n";
 
 const char* const kLayers =
     "<Head End>\n<Head=\"LayerList\">\nLayerCount=2\nLayer.1.LayerName=人物\n";
@@ -217,127 +200,42 @@ const char* const kLayers =
 }  // namespace
 
 // Twice enlarged, the window shows the headless screenshot of the same
-// moment exactly, each game pixel as a 2x2 block; a click ending the wait and
-// a click on a choice lead where they lead headless.
-TEST_F(Windowed, ShowsAndPlaysAsHeadless) {
+// moment exactly, each game pixel as a 2x2 block. Resized to a shape of its
+// own, it letterboxes the game; clicks map through the letterbox to game
+// pixels, and a click on a black bar is no click at all, not even beside the
+// picture's edge, where the items reach. Clicks lead where they lead headless.
+TEST_F(Windowed, ShowsAndPlaysAsHeadlessEnlargedAndLetterboxed) {
     const int32_t scale = 2;
-    std::string game = Game(kPicturesMessageAndChoice, Velto(kLayers), Pictures());
+    std::string game = Game(kPicturesMessageAndChoice + kAnswers, Velto(kLayers), Pictures());
     // The click's pause before the next command is a wait too: the script
     // sleeps through it.
-    const Lines expected = Headless(
-        game, "shot " + Path("wait.png") + "\nclick 150 5\nsleep 1000\nmove 20 " +
-                  std::to_string(kSecondChoiceY) + "\nshot " + Path("choice.png") + "\nclick\n");
+    const Lines expected =
+        Headless(game, "shot " + Path("wait.png") + "\nclick 150 5\nsleep 1000\nshot " +
+                           Path("select.png") + "\nmove 20 " + std::to_string(kSecondChoiceY) +
+                           "\nshot " + Path("choice.png") + "\nclick\n");
     ASSERT_EQ(expected.back(), "b/no#0 @rem") << "the script chose the second item";
 
     Child player = StartPlayer(game, {"--scale", std::to_string(scale)});
     XWindowInfo main = MainWindow(player);
     ASSERT_NE(main.id, 0u);
-    // Where a game pixel lies on the screen: the middle of its block.
-    auto screenX = [&](int32_t x) { return main.left + x * scale + scale / 2; };
-    auto screenY = [&](int32_t y) { return main.top + y * scale + scale / 2; };
     ReachTrace("b/p#3 @Wait");
-    ExpectShows(main.id, "wait.png", scale);
-
-    ASSERT_TRUE(x_->ClickAt(screenX(150), screenY(5)));
+    ExpectShows(main.id, HeadlessShot("wait.png"), scale);
+    // The middle of the game pixel's block.
+    ASSERT_TRUE(x_->ClickAt(main.left + 150 * scale + 1, main.top + 5 * scale + 1));
     ReachTrace("b/p#4 @Select");
-    ASSERT_TRUE(x_->PointAt(screenX(20), screenY(kSecondChoiceY)));
-    ExpectShows(main.id, "choice.png", scale);
 
-    ASSERT_TRUE(x_->ClickAt(screenX(20), screenY(kSecondChoiceY)));
-    EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
-    EXPECT_EQ(Trace(), expected);
-}
-
-// Resized to a shape of its own, the window letterboxes the game; clicks map
-// through the letterbox to game pixels, and a click on a black bar is no
-// click at all, not even beside the picture's edge.
-TEST_F(Windowed, ResizedWindowMapsClicksThroughTheLetterbox) {
-    // Items across the whole width: a click on a bar taken for one at the
-    // picture's edge would choose the first.
-    std::string game = Game(R"(<Page="p">
-GraphicDraw.FileName=bg.png
-@GraphicDraw
-Select.Text1=はい
-Select.Page1=yes
-Select.Text2=いいえ
-Select.Page2=no
-Select.Area.Left=0
-Select.Area.Top=10
-Select.Area.Width=160
-@Select
-<Page End>
-<Page="yes">
-@rem
-<Page End>
-<Page="no">
-@rem
-<Page End>
-)",
-                            Velto(), Pictures());
-    const Lines expected = Headless(
-        game, "shot " + Path("select.png") + "\nclick 80 " + std::to_string(kSecondChoiceY) + "\n");
-    ASSERT_EQ(expected.back(), "b/no#0 @rem");
-
-    // The pointer waits outside, where the window will not reach.
-    ASSERT_TRUE(x_->PointAt(1270, 1010));
-    Child player = StartPlayer(game);
-    XWindowInfo main = MainWindow(player);
-    ASSERT_NE(main.id, 0u);
-    ReachTrace("b/p#1 @Select");
     // 1000 x 600 holds the 4:3 picture five times enlarged between bars of 100.
-    ASSERT_TRUE(x_->ResizeWindow(main.id, 1000, 600));
-    ExpectShows(main.id, "select.png", 5, 100, 0, 1000, 600);
-
+    ASSERT_TRUE(x_->Xdo("windowsize", main.id, 1000, 600));
+    ExpectShows(main.id, HeadlessShot("select.png"), 5, 100, 0, 1000, 600);
     for (int32_t barX : {50, 99, 900, 960}) {
         ASSERT_TRUE(x_->ClickAt(main.left + barX, main.top + 5 * kFirstChoiceY));
     }
-    ASSERT_TRUE(x_->ClickAt(main.left + 100 + 5 * 80 + 2, main.top + 5 * kSecondChoiceY + 2));
+    const int32_t x = main.left + 100 + 5 * 20 + 2, y = main.top + 5 * kSecondChoiceY + 2;
+    ASSERT_TRUE(x_->Xdo("mousemove", x, y));
+    ExpectShows(main.id, HeadlessShot("choice.png"), 5, 100, 0, 1000, 600);
+    ASSERT_TRUE(x_->ClickAt(x, y));
     EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
-    EXPECT_EQ(Trace(), expected) << "the second item, chosen through the letterbox";
-}
-
-// Shown tool windows follow the main window; one the user dragged keeps
-// its new offset when the main window moves next.
-TEST_F(Windowed, ToolWindowsFollowTheMainWindow) {
-    std::string game = Game(R"(<Page="p">
-WindowShow.Window=1
-WindowShow.Show=1
-@WindowShow
-WindowShow.Window=2
-WindowShow.Show=1
-@WindowShow
-Wait.InputBreak=1
-@Wait
-<Page End>
-)",
-                            Velto("<Head End>\n<Head=\"MessageWindow\">\nImageWidth=100\n"
-                                  "ImageHeight=40\nRelativeToMainX=200\nRelativeToMainY=0\n"
-                                  "<Head End>\n<Head=\"SelectWindow\">\nImageWidth=60\n"
-                                  "ImageHeight=30\nRelativeToMainX=200\nRelativeToMainY=100\n"));
-    Write("game.cfg", "MainForm.Left=30\r\nMainForm.Top=40\r\n");
-    Child player = StartPlayer(game);
-    XWindowInfo main = MainWindow(player);
-    ASSERT_NE(main.id, 0u);
-    XWindowInfo message = ToolWindow(player, 100, 40);
-    XWindowInfo select = ToolWindow(player, 60, 30);
-    ASSERT_NE(message.id, 0u);
-    ASSERT_NE(select.id, 0u);
-    ExpectAt(main.id, 30, 40);
-    ExpectAt(message.id, 230, 40);
-    ExpectAt(select.id, 230, 140);
-
-    ASSERT_TRUE(x_->MoveWindow(main.id, 40, 40));
-    ExpectAt(message.id, 240, 40);
-    ExpectAt(select.id, 240, 140);
-
-    ASSERT_TRUE(x_->MoveWindow(message.id, 500, 300));
-    ExpectAt(message.id, 500, 300);
-    ASSERT_TRUE(x_->MoveWindow(main.id, 50, 60));
-    ExpectAt(message.id, 510, 320);
-    ExpectAt(select.id, 250, 160);
-
-    ASSERT_TRUE(x_->ClickAt(60, 70));
-    EXPECT_EQ(player.Exit(), std::optional<int>(0)) << Read("output.txt");
+    EXPECT_EQ(Trace(), expected);
 }
 
 // Closed with the close button or interrupted from outside, the player ends
@@ -353,7 +251,7 @@ TEST_F(Windowed, TheLastPositionIsKept) {
         const int32_t left = closeButton ? 200 : 230, top = closeButton ? 150 : 170;
         ExpectAt(main.id, closeButton ? 30 : 200, closeButton ? 40 : 150);
         ReachTrace("b/p#0 @Wait");
-        ASSERT_TRUE(x_->MoveWindow(main.id, left, top));
+        ASSERT_TRUE(x_->Xdo("windowmove", main.id, left, top));
         ExpectAt(main.id, left, top);
         if (closeButton) {
             x_->Close(main.id);
@@ -381,36 +279,12 @@ TEST_F(Windowed, WithoutADisplayItPointsToHeadless) {
     EXPECT_NE(output[0].find("--headless"), std::string::npos) << output[0];
 }
 
-// The dialog window the player opened over the main window, once it shows.
-XWindowInfo Dialog(XSession& x, Child& player, const XWindowInfo& main) {
-    XWindowInfo dialog;
-    EXPECT_TRUE(WaitUntil([&] {
-        for (const XWindowInfo& window : x.WindowsOf(player.Pid())) {
-            if (window.viewable && window.id != main.id) dialog = window;
-        }
-        return dialog.id != 0;
-    })) << "no dialog";
-    return dialog;
-}
-
-// The user answers the dialog with `key`; it has gone once this returns.
-void Answer(XSession& x, const XWindowInfo& dialog, const char* key) {
-    ASSERT_TRUE(x.Xdo({"windowfocus", "--sync", std::to_string(dialog.id), "key", key}));
-    EXPECT_TRUE(WaitUntil([&] {
-        std::optional<XWindowInfo> info = x.Info(dialog.id);
-        return !info || !info->viewable;
-    })) << "the dialog stayed after "
-        << key;
-}
-
 // Message boxes drawn by the player: what the font engine draws for their
 // text, Enter for the default (first) button and Escape for the harmless one.
 TEST_F(Windowed, MessageBoxesShowTheirTextAndTakeKeys) {
     std::string game = Game(R"(<Page="p">
-System.Command=不明
-@System
-GraphicDraw.FileName=missing.png
-@GraphicDraw
+System.Command=不明 | @System
+GraphicDraw.FileName=missing.png | @GraphicDraw
 @rem
 <Page End>
 )",
@@ -418,28 +292,19 @@ GraphicDraw.FileName=missing.png
     for (const char* abortKey : {"Escape", "Return"}) {
         Child player = StartPlayer(game);
         const XWindowInfo main = MainWindow(player);
-        XWindowInfo box = Dialog(*x_, player, main);
+        XWindowInfo box = Dialog(player, main);
         platform::MessageBoxView expected(
             platform::MessageKind::Plain, platform::MessageButtons::Ok,
             Cp932("debug: error report:\n不明なシステムコマンド「不明」が発行されました"));
-        std::string difference;
-        const std::vector<uint32_t>& pixels = expected.Pixels();
-        const auto picture =
-            Painted(expected.Width(), expected.Height(),
-                    [&](int32_t x, int32_t y) { return pixels[size_t(y) * expected.Width() + x]; });
-        EXPECT_TRUE(WaitUntil([&] {
-            difference =
-                Difference(x_->Shot(box.id), picture, 1, 0, 0, expected.Width(), expected.Height());
-            return difference.empty();
-        })) << difference;
+        ExpectShows(box.id, PictureOf(expected.Width(), expected.Height(), expected.Pixels()), 1);
         EXPECT_EQ(box.name, "窓") << "boxes carry the game's title";
 
-        Answer(*x_, box, "Return");
+        Answer(box, "Return");
         ReachTrace("b/p#1 @GraphicDraw");
-        Answer(*x_, Dialog(*x_, player, main), abortKey);
+        Answer(Dialog(player, main), abortKey);
         if (std::string(abortKey) == "Escape") {
             // Ignored, the failure is reported once more.
-            Answer(*x_, Dialog(*x_, player, main), "Return");
+            Answer(Dialog(player, main), "Return");
             ReachTrace("b/p#2 @rem");
             EXPECT_EQ(player.Exit(), std::optional<int>(0)) << "Ignore plays on to the end";
         } else {
@@ -453,13 +318,9 @@ GraphicDraw.FileName=missing.png
 // refused.
 TEST_F(Windowed, TheInputBoxTakesTypedTextAsCp932) {
     std::string game = Game(R"(<Page="p">
-StringInput.StringVar=$name$
-StringInput.Text=お名前は？
-StringInput.Caption=名前
+StringInput.StringVar=$name$ | StringInput.Text=お名前は？ | StringInput.Caption=名前
 @StringInput
-if.Variable1=$name$
-if.Variable2=山田
-@if
+if.Variable1=$name$ | if.Variable2=山田 | @if
 @rem
 @endif
 <Page End>
@@ -467,10 +328,10 @@ if.Variable2=山田
                             Velto());
     Child player = StartPlayer(game);
     const XWindowInfo main = MainWindow(player);
-    const XWindowInfo box = Dialog(*x_, player, main);
+    const XWindowInfo box = Dialog(player, main);
     EXPECT_EQ(box.name, "名前");
-    ASSERT_TRUE(x_->Xdo({"windowfocus", "--sync", std::to_string(box.id), "type", "山田ü"}));
-    Answer(*x_, box, "Return");
+    ASSERT_TRUE(x_->Xdo("windowfocus", "--sync", box.id, "type", "山田ü"));
+    Answer(box, "Return");
     EXPECT_EQ(player.Exit(), std::optional<int>(0));
     EXPECT_EQ(Trace(), (Lines{"_system/_init#0 @Return", "b/p#0 @StringInput", "b/p#1 @if",
                               "b/p#2 @rem", "b/p#3 @endif"}))

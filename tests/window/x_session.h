@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 extern char** environ;
@@ -182,27 +183,22 @@ public:
                             std::string("LSAN_OPTIONS=suppressions=") + LSAN_SUPPRESSIONS});
     }
 
-    // xdotool with these arguments; true when it succeeded.
-    bool Xdo(const std::vector<std::string>& args) const {
+    // xdotool with these arguments, numbers written out; true when it succeeded.
+    template <typename... Args>
+    bool Xdo(const Args&... args) const {
         std::vector<std::string> command{"xdotool"};
-        command.insert(command.end(), args.begin(), args.end());
+        auto text = [](const auto& arg) {
+            if constexpr (std::is_arithmetic_v<std::decay_t<decltype(arg)>>) {
+                return std::to_string(arg);
+            } else {
+                return std::string(arg);
+            }
+        };
+        (command.push_back(text(args)), ...);
         return RunCommand(command, ChildEnvironment()) == 0;
     }
     // The user moves the pointer to screen point (x, y) and clicks the left button.
-    bool ClickAt(int32_t x, int32_t y) const {
-        return Xdo({"mousemove", std::to_string(x), std::to_string(y), "click", "1"});
-    }
-    bool PointAt(int32_t x, int32_t y) const {
-        return Xdo({"mousemove", std::to_string(x), std::to_string(y)});
-    }
-    bool MoveWindow(::Window window, int32_t left, int32_t top) const {
-        return Xdo(
-            {"windowmove", std::to_string(window), std::to_string(left), std::to_string(top)});
-    }
-    bool ResizeWindow(::Window window, int32_t width, int32_t height) const {
-        return Xdo(
-            {"windowsize", std::to_string(window), std::to_string(width), std::to_string(height)});
-    }
+    bool ClickAt(int32_t x, int32_t y) const { return Xdo("mousemove", x, y, "click", 1); }
 
     // The top-level windows of process `pid`, oldest first.
     std::vector<XWindowInfo> WindowsOf(pid_t pid) const {
@@ -211,7 +207,9 @@ public:
         unsigned count = 0;
         if (!XQueryTree(display_, root, &root, &parent, &children, &count)) return found;
         for (unsigned i = 0; i < count; ++i) {
-            if (Cardinal(children[i], "_NET_WM_PID") != std::optional<long>(pid)) continue;
+            const std::string owner = Property(children[i], "_NET_WM_PID", XA_CARDINAL, 32);
+            if (owner.size() != sizeof(long) || *reinterpret_cast<const long*>(owner.data()) != pid)
+                continue;
             if (auto info = Info(children[i])) found.push_back(*info);
         }
         if (children) XFree(children);
@@ -222,13 +220,14 @@ public:
     std::optional<XWindowInfo> Info(::Window window) const {
         XWindowAttributes attributes;
         if (!XGetWindowAttributes(display_, window, &attributes)) return std::nullopt;
-        return XWindowInfo{window,
-                           attributes.x,
-                           attributes.y,
-                           attributes.width,
-                           attributes.height,
-                           attributes.map_state == IsViewable,
-                           Utf8Property(window, "_NET_WM_NAME")};
+        return XWindowInfo{
+            window,
+            attributes.x,
+            attributes.y,
+            attributes.width,
+            attributes.height,
+            attributes.map_state == IsViewable,
+            Property(window, "_NET_WM_NAME", XInternAtom(display_, "UTF8_STRING", False), 8)};
     }
 
     // What the window shows on the screen now; empty when it cannot be read.
@@ -269,33 +268,18 @@ public:
     }
 
 private:
-    std::optional<long> Cardinal(::Window window, const char* property) const {
-        Atom type;
-        int format;
-        unsigned long items, after;
-        unsigned char* data = nullptr;
-        std::optional<long> value;
-        if (XGetWindowProperty(display_, window, XInternAtom(display_, property, False), 0, 1,
-                               False, XA_CARDINAL, &type, &format, &items, &after,
-                               &data) == Success &&
-            data && items == 1 && format == 32) {
-            value = *reinterpret_cast<long*>(data);
-        }
-        if (data) XFree(data);
-        return value;
-    }
-
-    std::string Utf8Property(::Window window, const char* property) const {
-        Atom type;
-        int format;
+    // The property's items as bytes, or "" when it has none of that type and format.
+    std::string Property(::Window window, const char* name, Atom type, int format) const {
+        Atom actual;
+        int actualFormat;
         unsigned long items, after;
         unsigned char* data = nullptr;
         std::string value;
-        if (XGetWindowProperty(display_, window, XInternAtom(display_, property, False), 0, 1024,
-                               False, XInternAtom(display_, "UTF8_STRING", False), &type, &format,
-                               &items, &after, &data) == Success &&
-            data && format == 8) {
-            value.assign(reinterpret_cast<char*>(data), items);
+        if (XGetWindowProperty(display_, window, XInternAtom(display_, name, False), 0, 1024, False,
+                               type, &actual, &actualFormat, &items, &after, &data) == Success &&
+            data && actualFormat == format) {
+            // Xlib hands 32-bit items over as longs.
+            value.assign(reinterpret_cast<char*>(data), items * (format == 32 ? sizeof(long) : 1));
         }
         if (data) XFree(data);
         return value;
