@@ -338,10 +338,6 @@ bool Link_Seek(LinkReader* reader, int32_t index) {
            0;
 }
 
-bool Link_SeekByName(LinkReader* reader, const char* name) {
-    return Link_Seek(reader, Link_FindIndex(reader, name));
-}
-
 size_t Link_Read(LinkReader* reader, void* buffer, size_t itemSize, size_t itemCount) {
     const LinkEntry* entry = Link_GetEntry(reader, reader ? reader->current : -1);
     if (!entry || !reader->file || itemSize == 0) return 0;
@@ -470,33 +466,6 @@ bool LinkW_EndEntry(LinkWriter* writer) {
     }
     ++writer->header.count;
     return true;
-}
-
-bool LinkW_AddFile(LinkWriter* writer, const char* path, const char* name) {
-    FILE* source = path ? fopen(path, "rb") : nullptr;
-    if (!source) return false;
-    bool copied = false;
-    if (LinkW_BeginEntry(writer, name)) {
-        copied = CopyRest(source, writer->dataTemp);
-        if (!copied) writer->failed = true;
-        copied = LinkW_EndEntry(writer) && copied;
-    }
-    fclose(source);
-    return copied;
-}
-
-bool LinkW_CopyEntry(LinkReader* reader, LinkWriter* writer, const char* name,
-                     const char* newName) {
-    int32_t index = Link_FindIndex(reader, name);
-    if (index < 0 || !LinkW_BeginEntry(writer, newName)) return false;
-    writer->entry.attributes = reader->entries[index].attributes;
-    writer->entry.options = reader->entries[index].options;
-    bool copied =
-        Link_Seek(reader, index) && CopyEntryBytes(reader, [writer](const char* data, size_t size) {
-            return LinkW_Write(writer, data, 1, size) == size;
-        });
-    if (!copied) writer->failed = true;
-    return LinkW_EndEntry(writer) && copied;
 }
 
 bool LinkW_WriteStub(LinkWriter* writer, const char* path) {

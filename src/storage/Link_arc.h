@@ -128,7 +128,6 @@ const LinkEntry* Link_GetEntry(const LinkReader* reader, int32_t index);
 int32_t Link_FindIndex(const LinkReader* reader, const char* name);
 const LinkEntry* Link_FindEntry(const LinkReader* reader, const char* name);
 bool Link_Seek(LinkReader* reader, int32_t index);
-bool Link_SeekByName(LinkReader* reader, const char* name);
 // Reads items from the current position, clipped to the current entry: never a
 // byte before or after it. Callers read in a loop and stop at a short count.
 // For unclipped reading (a decoder that finds its own end), Link_Seek and then
@@ -176,8 +175,6 @@ bool LinkW_BeginEntry(LinkWriter* writer, const char* name);
 size_t LinkW_Write(LinkWriter* writer, const void* buffer, size_t itemSize, size_t itemCount);
 // False when no entry was begun or the entry lies beyond what 32-bit offsets reach.
 bool LinkW_EndEntry(LinkWriter* writer);
-bool LinkW_AddFile(LinkWriter* writer, const char* path, const char* name);
-bool LinkW_CopyEntry(LinkReader* reader, LinkWriter* writer, const char* name, const char* newName);
 // Copies a whole file (an executable) and the separator into the output, ahead
 // of the archive that LinkW_Finish writes.
 bool LinkW_WriteStub(LinkWriter* writer, const char* path);
