@@ -25,6 +25,11 @@ bool StartsWithArchiveId(FILE* file) {
 
 }  // namespace
 
+platform::HeadlessBackend& Platform() {
+    static platform::HeadlessBackend backend;
+    return backend;
+}
+
 void ReportError(std::string_view subject, std::string_view message) {
     std::fprintf(stderr, "vp3tool: %.*s: %.*s\n", static_cast<int>(subject.size()), subject.data(),
                  static_cast<int>(message.size()), message.data());

@@ -101,20 +101,12 @@ A file that starts with an archive ID (1 to 7 printable ASCII characters padded
 with NUL to 8 bytes, such as OV3PKG, OV3LIB or LINKAGE) is read as a plain archive;
 any other file is searched for an archive appended behind a separator line.
 
-Exit status: 0 success; 1 a damaged or unreadable input (for check: an error found) (or an output that cannot
-be written); 2 a bad command line. Each error is one line on stderr naming the file.
+Exit status: 0 success; 1 a damaged or unreadable input, an output that cannot
+be written, or (for check) a game with an error; 2 a bad command line. Each error
+is one line on stderr naming the file.
 )";
 
 }  // namespace
-
-namespace vp3tool {
-
-platform::HeadlessBackend& Platform() {
-    static platform::HeadlessBackend backend;
-    return backend;
-}
-
-}  // namespace vp3tool
 
 int main(int argc, char** argv) {
     if (std::string problem; !platform::CheckTextEncoding(problem)) {
