@@ -2,55 +2,25 @@
 // virtual time, on a game folder with a few pictures: no input may crash or
 // hang the interpreter. Bytes after the first NUL become pointer moves,
 // clicks, sleeps, message-box answers and window drags, three bytes an action.
-#include <stdlib.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
-#include "graphics/Las_grf.h"
-#include "graphics/Png_write.h"
+#include "scratch_folder.h"
 #include "shell/Headless.h"
 
 namespace {
 
-// A start position the fuzzer's pages can reach without guessing the
-// Japanese default names.
-constexpr char kHeader[] =
-    "/// fuzz\r\n<Head=\"Velto\">\r\nFileType=OV3\r\nStartBook=b\r\nStartPage=p\r\n<Head End>\r\n";
-
-void WritePicture(const std::string& path, int32_t width, int32_t height, bool alpha) {
-    graphics::TLasGraphic picture;
-    picture.SetSize(width, height);
-    if (alpha) picture.SetTransparencyMode(graphics::TransparencyMode::Alpha);
-    for (int32_t y = 0; y < height; ++y) {
-        for (int32_t x = 0; x < width; ++x) {
-            picture.Row(y)[x] = uint32_t(x * 7 + y * 0x300) & 0xFFFFFF;
-            if (alpha) picture.MaskRow(y)[x] = uint8_t(x * 255 / width);
-        }
-    }
-    graphics::SavePngFile(picture, path);
-}
-
-// One folder per process for the scenario, its pictures and the settings
-// file the player writes beside it, removed at exit.
-struct GameFolder {
-    std::string path;
-    GameFolder() {
-        char name[] = "/tmp/orv_fuzz_interpreterXXXXXX";
-        if (!mkdtemp(name)) return;
-        path = name;
-        WritePicture(path + "/bg.png", 320, 240, false);
-        WritePicture(path + "/chr.png", 48, 96, true);
-        WritePicture(path + "/btn.png", 60, 60, false);  // three rows
-        WritePicture(path + "/_inputchar.png", 16, 8, false);
-    }
-    ~GameFolder() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove_all(path, ignored);
+// The scenario, its pictures and the settings file the player writes beside it.
+struct GameFolder : ScratchFolder {
+    GameFolder() : ScratchFolder("orv_fuzz_interpreter") {
+        if (path.empty()) return;
+        WritePicture("bg.png", 320, 240);
+        WritePicture("chr.png", 48, 96, true);
+        WritePicture("btn.png", 60, 60);  // three rows
+        WritePicture("_inputchar.png", 16, 8);
     }
 };
 
@@ -81,14 +51,6 @@ std::string InputScript(const uint8_t* data, size_t size) {
     return script;
 }
 
-bool WriteFile(const std::string& path, const void* data, size_t size, const char* prefix = "") {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    std::fputs(prefix, file);
-    std::fwrite(data, 1, size, file);
-    return std::fclose(file) == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -99,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = folder.path + "/game.vp3";
     const std::string inputPath = folder.path + "/input.txt";
     const std::string script = end ? InputScript(end + 1, size - textSize - 1) : "";
-    if (!WriteFile(path, data, textSize, kHeader) ||
+    if (!WriteFile(path, data, textSize, kScenarioHeader) ||
         !WriteFile(inputPath, script.data(), script.size())) {
         return 0;
     }
