@@ -93,21 +93,6 @@ TEST_F(Screens, PicturesAreKeyedAndTranslucentWhenAsked) {
     EXPECT_EQ(picture.Mode(), graphics::TransparencyMode::Opaque) << "a PNG keeps its own";
 }
 
-TEST_F(Screens, TheBackgroundMergesIntoTheBase) {
-    Load("<Head=\"Velto\">\nImageWidth=40\nImageHeight=30\n<Head End>\n");
-    pictures.pictures["bg.png"].Assign(Painted(20, 20, [](int32_t, int32_t) { return 0x00AA00u; }));
-    ASSERT_TRUE(screens.LoadLayerPicture(0, kBackground, "bg.png", false, false));
-    screens.SetLayerPosition(0, kBackground, 5, 5);
-    screens.SetLayerSize(0, kBackground, 10, 10);
-    screens.SetLayerView(0, kBackground, -4, 3);
-    screens.MergeBackgroundIntoBase(0);
-    const TLasGraphic& base = screens.ScreenOf(0)->BaseLayer().Picture();
-    EXPECT_EQ(base.GetPixel(5, 5), 0x00AA00u);
-    EXPECT_EQ(base.GetPixel(14, 14), 0x00AA00u);
-    EXPECT_EQ(base.GetPixel(15, 15), 0xFFFFFFu);
-    EXPECT_EQ(screens.FindLayer(0, kBackground)->ViewLeft(), 0) << "negative views become 0";
-}
-
 // Pointer moves and animation ticks redraw and upload only the items that
 // changed, unless items came or went since the last update; the display is
 // always what a whole recomposition gives.
