@@ -117,12 +117,12 @@ TEST_F(Dialogs, MessageButtonsPressOnReleaseOverTheSameButton) {
     DialogView::Rect no = box.ButtonRect(1);
     // Pressed and released elsewhere, on the other button, or released over
     // a button pressed elsewhere: nothing chosen.
-    box.PointerDown(Middle(no).x, Middle(no).y);
-    box.PointerUp(Outside(no).x, Outside(no).y);
-    box.PointerDown(Middle(no).x, Middle(no).y);
-    box.PointerUp(Middle(yes).x, Middle(yes).y);
-    box.PointerDown(Outside(yes).x, Outside(yes).y);
-    box.PointerUp(Middle(yes).x, Middle(yes).y);
+    for (auto [down, up] : {std::pair{Middle(no), Outside(no)},
+                            {Middle(no), Middle(yes)},
+                            {Outside(yes), Middle(yes)}}) {
+        box.PointerDown(down.x, down.y);
+        box.PointerUp(up.x, up.y);
+    }
     EXPECT_FALSE(box.Done());
 
     // Dragged off and back again counts.

@@ -146,8 +146,6 @@ TEST(MediaInfo, DamagedFilesAreRefused) {
     EXPECT_FALSE(ReadMediaInfoFile(kMedia + "broken/jazzsoft_not-a-midi-file.mid", &recognized));
     EXPECT_FALSE(recognized) << "text, whatever its name says";
     EXPECT_TRUE(HasMediaName("/x/SONG.MID"));
-    EXPECT_TRUE(HasMediaName("a.Ogg"));
-    EXPECT_FALSE(HasMediaName("mid"));
     EXPECT_FALSE(HasMediaName("/x.mid/song.aiff"));
 }
 
