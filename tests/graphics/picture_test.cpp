@@ -47,11 +47,6 @@ TEST(Picture, CopiesKeepTheMaskAndAbsurdSizesLeaveNothing) {
     copy.Assign(picture);
     EXPECT_EQ(copy.Mode(), TransparencyMode::Alpha);
     EXPECT_EQ(MaskOf(copy, 2), Mask(4, 7));
-    // A decoded picture makes it opaque, its colour words without a top byte.
-    const uint32_t pixels[] = {0xFF112233, 0x00445566};
-    copy.LoadFromGraphic(1, 2, pixels);
-    EXPECT_FALSE(copy.HasMask());
-    EXPECT_EQ(testkit::PixelsOf(copy), (Row{0x112233, 0x445566}));
 
     for (auto [w, h] : {std::pair{-1, 5},
                         {5, -1},

