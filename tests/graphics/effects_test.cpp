@@ -46,13 +46,11 @@ protected:
         work.Assign(old_);
         ASSERT_TRUE(graphics::RunEffectByNumber(number, canvas_, work, target_, area));
     }
-    bool IsNew(size_t frame, int32_t x, int32_t y) const {
-        return canvas_.frames.at(frame).pixels.at(size_t(y) * kWidth + x) == NewPixel(x, y);
-    }
     // The first frame showing the new pixel, or -1.
     int FirstNew(int32_t x, int32_t y) const {
         for (size_t k = 0; k < canvas_.frames.size(); ++k) {
-            if (IsNew(k, x, y)) return int(k);
+            if (canvas_.frames[k].pixels.at(size_t(y) * kWidth + x) == NewPixel(x, y))
+                return int(k);
         }
         return -1;
     }
