@@ -42,12 +42,6 @@ protected:
         process.Reset();
         screens.InitScreens();
     }
-    StringList LayerNames(int32_t index) {
-        StringList names;
-        for (TLasLayer* layer = &screens.ScreenOf(index)->BaseLayer(); layer; layer = layer->Next())
-            names.push_back(layer->Name());
-        return names;
-    }
     testkit::ScopedPlatform host;
     scenario::TVeltoFile document;
     graphics::TLayerCtrl layers;
@@ -58,15 +52,12 @@ protected:
 
 }  // namespace
 
-// The tool windows' settings are played in the display test.
-TEST_F(Screens, SlotsAndLayerStacksFollowTheScenario) {
-    Load(
-        "<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=人物\nLayer.2.LayerName=前景\n"
-        "<Head End>\n");
+// The tool windows' settings are played in the display test, the main
+// window's layer stack in the demo.
+TEST_F(Screens, NoSuchSlotOrLayer) {
+    Load("");
     EXPECT_EQ(screens.SlotOf(6), nullptr);
     EXPECT_EQ(screens.SlotOf(-1), nullptr);
-    EXPECT_EQ(LayerNames(0), (StringList{"", kBackground, Cp932("人物"), Cp932("前景"), kText}));
-    EXPECT_EQ(LayerNames(3), (StringList{"", kBackground}));
     // The base layer is never found; windows 1 to 5 have no text layer.
     EXPECT_EQ(screens.FindLayer(0, ""), nullptr);
     EXPECT_EQ(screens.FindLayer(1, kText), nullptr);
