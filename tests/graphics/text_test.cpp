@@ -140,23 +140,8 @@ TEST_F(TextEngine, SizesAreClamped) {
     EXPECT_EQ(page.Text, "e");
 }
 
-// The reveal script of the demo's messages shows in its trace's ticks; here
-// the lines too narrow for a character.
-TEST_F(TextEngine, RevealScriptOfTooNarrowLines) {
-    // A line narrower than one character still takes one; the next one
-    // first shows as a cell over empty space, then starts the next line.
-    TLasGraphic narrow = Message(Cp932("あいう"));
-    EXPECT_EQ(narrow.RenderText(5, 0), 3 * h);
-    std::vector<std::string> cells = Described(narrow);
-    EXPECT_EQ(cells.front(), Step(5, full, 0, 0, full, h, 60));
-    EXPECT_EQ(cells[1], Step(5, 2 * full, full, 0, full, h, 60));
-    EXPECT_EQ(cells[2], Step(5, full, 0, h, full, h, 60));
-    EXPECT_EQ(cells.size(), 7u);
-}
-
-TEST_F(TextEngine, TagsChangeTheFontColourAndWaits) {
-    TLasGraphic bigger = Message("a<+4>b");
-    EXPECT_EQ(bigger.RenderText(400, 0), platform::MeasureText(Style(20), "").height);
+// The demo's messages use the tags as meant.
+TEST_F(TextEngine, MalformedTagsChangeNothing) {
     TLasGraphic junk = Message("<+x>a<-->b");
     EXPECT_EQ(junk.RenderText(400, 0), h);
 
@@ -175,8 +160,20 @@ TEST_F(TextEngine, TagsChangeTheFontColourAndWaits) {
     EXPECT_EQ(Rendered("<clRed>a<clnosuch>b<0xZZ>c"), Rendered("<clred>abc"));
 }
 
-// Pages turned in a message window are played in the demo.
+// Pages turned in a message window are played in the demo, with their reveal
+// script timed in its trace.
 TEST_F(TextEngine, LinesAndPages) {
+    // A line narrower than one character still takes one; the next one
+    // first shows as a cell over empty space, then starts the next line.
+    TLasGraphic narrow = Message(Cp932("あいう"));
+    EXPECT_EQ(narrow.RenderText(5, 0), 3 * h);
+    std::vector<std::string> cells = Described(narrow);
+    EXPECT_EQ(cells.front(), Step(5, full, 0, 0, full, h, 60));
+    EXPECT_EQ(cells[1], Step(5, 2 * full, full, 0, full, h, 60));
+    EXPECT_EQ(cells[2], Step(5, full, 0, h, full, h, 60));
+    EXPECT_EQ(cells.size(), 7u);
+
+    // 300 lines at most; the rest is left for the next page.
     TLasGraphic tall = Message(testkit::Repeated("a#", 301));
     EXPECT_EQ(tall.RenderText(50, 0), 300 * h);
     EXPECT_EQ(tall.Text, "a#");
