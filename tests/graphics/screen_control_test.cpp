@@ -42,12 +42,6 @@ protected:
         process.Reset();
         screens.InitScreens();
     }
-    StringList LayerNames(int32_t index) {
-        StringList names;
-        for (TLasLayer* layer = &screens.ScreenOf(index)->BaseLayer(); layer; layer = layer->Next())
-            names.push_back(layer->Name());
-        return names;
-    }
     testkit::ScopedPlatform host;
     scenario::TVeltoFile document;
     graphics::TLayerCtrl layers;
@@ -58,15 +52,12 @@ protected:
 
 }  // namespace
 
-// The tool windows' settings are played in the display test.
-TEST_F(Screens, SlotsAndLayerStacksFollowTheScenario) {
-    Load(
-        "<Head=\"LayerList\">\nLayerCount=3\nLayer.1.LayerName=人物\nLayer.2.LayerName=前景\n"
-        "<Head End>\n");
+// The tool windows' settings are played in the display test, the main
+// window's layer stack in the demo.
+TEST_F(Screens, NoSuchSlotOrLayer) {
+    Load("");
     EXPECT_EQ(screens.SlotOf(6), nullptr);
     EXPECT_EQ(screens.SlotOf(-1), nullptr);
-    EXPECT_EQ(LayerNames(0), (StringList{"", kBackground, Cp932("人物"), Cp932("前景"), kText}));
-    EXPECT_EQ(LayerNames(3), (StringList{"", kBackground}));
     // The base layer is never found; windows 1 to 5 have no text layer.
     EXPECT_EQ(screens.FindLayer(0, ""), nullptr);
     EXPECT_EQ(screens.FindLayer(1, kText), nullptr);
@@ -91,21 +82,6 @@ TEST_F(Screens, PicturesAreKeyedAndTranslucentWhenAsked) {
     EXPECT_EQ(picture.MaskRow(0)[1], 128) << "the rest translucent";
     ASSERT_TRUE(screens.LoadLayerPicture(0, kBackground, "A.PNG", true, true));
     EXPECT_EQ(picture.Mode(), graphics::TransparencyMode::Opaque) << "a PNG keeps its own";
-}
-
-TEST_F(Screens, TheBackgroundMergesIntoTheBase) {
-    Load("<Head=\"Velto\">\nImageWidth=40\nImageHeight=30\n<Head End>\n");
-    pictures.pictures["bg.png"].Assign(Painted(20, 20, [](int32_t, int32_t) { return 0x00AA00u; }));
-    ASSERT_TRUE(screens.LoadLayerPicture(0, kBackground, "bg.png", false, false));
-    screens.SetLayerPosition(0, kBackground, 5, 5);
-    screens.SetLayerSize(0, kBackground, 10, 10);
-    screens.SetLayerView(0, kBackground, -4, 3);
-    screens.MergeBackgroundIntoBase(0);
-    const TLasGraphic& base = screens.ScreenOf(0)->BaseLayer().Picture();
-    EXPECT_EQ(base.GetPixel(5, 5), 0x00AA00u);
-    EXPECT_EQ(base.GetPixel(14, 14), 0x00AA00u);
-    EXPECT_EQ(base.GetPixel(15, 15), 0xFFFFFFu);
-    EXPECT_EQ(screens.FindLayer(0, kBackground)->ViewLeft(), 0) << "negative views become 0";
 }
 
 // Pointer moves and animation ticks redraw and upload only the items that

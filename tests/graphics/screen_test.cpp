@@ -181,13 +181,6 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
     TLasScreen screen(kWidth, kHeight);
     TLasGraphic& background = screen.BaseLayer().Picture();
 
-    // No canvas: nothing to animate on, and the screen stays as it was.
-    background.FillRect(0, 0, kWidth, kHeight, 0x405060);
-    for (int32_t number : {2, 8}) {
-        screen.RunEffect(number, 0, 0, 0, 0);
-        EXPECT_EQ(screen.Composition().GetPixel(0, 0), 0xFFFFFFu) << number;
-        EXPECT_EQ(screen.Display().GetPixel(0, 0), 0xFFFFFFu) << number;
-    }
     // Each frame posts a click, which the next frame wait must handle, and
     // tries to present the half-finished screen, which must draw nothing.
     testkit::RecordingCanvas canvas;
@@ -237,26 +230,4 @@ TEST(LasScreen, RunEffectAnimatesTheNewComposition) {
     EXPECT_EQ(canvas.frames.size(), 1u);
     EXPECT_LE(platform::TickCount() - start, 200u);
     EXPECT_EQ(screen.Display().GetPixel(0, 0), 0x123456u);
-}
-
-// The screen hands the effect its rectangle as given, reaching past the
-// screen: the wipe counts its strips from it, not from its part on the screen.
-TEST(LasScreen, EffectAreaReachingPastTheScreen) {
-    testkit::ScopedPlatform host;
-    TLasScreen screen(640, 480);
-    testkit::RecordingCanvas canvas;
-    size_t frames = 0;
-    // Only the last frame is kept.
-    canvas.onUpload = [&] {
-        ++frames;
-        if (canvas.frames.size() > 1) canvas.frames.erase(canvas.frames.begin());
-    };
-    screen.SetCanvas(&canvas);
-    screen.BaseLayer().Picture().FillRect(0, 0, 640, 480, 0x204060);
-    // Columns 100 to 739: 320 strips in 41 frames.
-    screen.RunEffect(1, 100, 0, 0, 0);
-    EXPECT_EQ(platform::TickCount(), 1640u);
-    EXPECT_EQ(frames, 41u);
-    const std::vector<uint32_t>& last = canvas.frames.back().pixels;
-    EXPECT_EQ(std::count(last.begin(), last.end(), 0x204060u), 540 * 480);
 }

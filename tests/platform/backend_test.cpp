@@ -13,16 +13,14 @@ namespace {
 // Remembers what a window was told, as one line per event.
 struct EventLog : WindowSink {
     void MouseDown(MouseButton button, int32_t x, int32_t y) override {
-        lines.push_back("down " + std::to_string(int(button)) + " " + std::to_string(x) + " " +
-                        std::to_string(y));
+        Add("down " + std::to_string(int(button)), x, y);
     }
-    void MouseMove(int32_t x, int32_t y) override {
-        lines.push_back("move " + std::to_string(x) + " " + std::to_string(y));
-    }
-    void Moved(int32_t left, int32_t top) override {
-        lines.push_back("moved " + std::to_string(left) + " " + std::to_string(top));
-    }
+    void MouseMove(int32_t x, int32_t y) override { Add("move", x, y); }
+    void Moved(int32_t left, int32_t top) override { Add("moved", left, top); }
     void CloseRequested() override { lines.push_back("close"); }
+    void Add(const std::string& what, int32_t x, int32_t y) {
+        lines.push_back(what + " " + std::to_string(x) + " " + std::to_string(y));
+    }
     std::vector<std::string> lines;
 };
 

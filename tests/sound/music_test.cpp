@@ -18,8 +18,6 @@ class MusicCtrl : public ::testing::Test {
 protected:
     void SetUp() override {
         host.media.lengths = {{"theme.wav", FakeMedia::kForever},
-                              {"long.wav", 300},
-                              {"short.wav", 100},
                               {"forever.wav", FakeMedia::kForever}};
     }
 
@@ -71,17 +69,6 @@ TEST_F(MusicCtrl, QuittingEndsTheWaitOfAnEndlessSound) {
     platform::Events().StartTimer(200, [] { platform::Events().Terminate(0); });
     music.PlaySound("forever.wav", true);
     EXPECT_EQ(Now(), 200u);
-}
-
-// Each switch holds for its own channel only.
-TEST_F(MusicCtrl, SwitchedOffChannelsPlayNothing) {
-    TMusicCtrl soundOnly(host.media, false, true);
-    EXPECT_TRUE(soundOnly.PlayMusic("theme.wav", 0)) << "switched off is not a failure";
-    soundOnly.PlaySound("short.wav", false);
-    TMusicCtrl musicOnly(host.media, true, false);
-    musicOnly.PlaySound("long.wav", true);
-    EXPECT_EQ(Now(), 0u);
-    EXPECT_EQ(host.media.log, Lines{"0 sound open short.wav"});
 }
 
 }  // namespace

@@ -81,13 +81,6 @@ protected:
                "\nImageHeight=" + std::to_string(kHeight) + "\n" + more;
     }
 
-    // The headless runner's trace of the game with this input script.
-    Lines Headless(const std::string& game, const std::string& input) {
-        Outcome run = Play(game, input);
-        EXPECT_EQ(run.status, shell::kExitDone);
-        return WithoutTicks(run.trace);
-    }
-
     // The player in a window, writing its trace.
     Child StartPlayer(const std::string& game, std::vector<std::string> options = {}) {
         std::vector<std::string> args = {ORVANTA3, "--library", Path("veltort3.vlb"), "--seed",
@@ -209,10 +202,12 @@ TEST_F(Windowed, ShowsAndPlaysAsHeadlessEnlargedAndLetterboxed) {
     std::string game = Game(kPicturesMessageAndChoice + kAnswers, Velto(kLayers), Pictures());
     // The click's pause before the next command is a wait too: the script
     // sleeps through it.
-    const Lines expected =
-        Headless(game, "shot " + Path("wait.png") + "\nclick 150 5\nsleep 1000\nshot " +
-                           Path("select.png") + "\nmove 20 " + std::to_string(kSecondChoiceY) +
-                           "\nshot " + Path("choice.png") + "\nclick\n");
+    Outcome headless =
+        Play(game, "shot " + Path("wait.png") + "\nclick 150 5\nsleep 1000\nshot " +
+                       Path("select.png") + "\nmove 20 " + std::to_string(kSecondChoiceY) +
+                       "\nshot " + Path("choice.png") + "\nclick\n");
+    ASSERT_EQ(headless.status, shell::kExitDone);
+    const Lines expected = WithoutTicks(headless.trace);
     ASSERT_EQ(expected.back(), "b/no#0 @rem") << "the script chose the second item";
 
     Child player = StartPlayer(game, {"--scale", std::to_string(scale)});

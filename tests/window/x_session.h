@@ -61,7 +61,6 @@ inline std::vector<std::string> Environment(const std::vector<std::string>& chan
 // A child process; killed and reaped if still running when dropped.
 class Child {
 public:
-    Child() = default;
     // Standard output and error go to `output` ("" keeps ours).
     Child(const std::vector<std::string>& args, const std::vector<std::string>& env,
           const std::string& output = "", int displayFd = -1) {
@@ -84,12 +83,7 @@ public:
         }
         posix_spawn_file_actions_destroy(&actions);
     }
-    Child(Child&& other) noexcept { *this = std::move(other); }
-    Child& operator=(Child&& other) noexcept {
-        std::swap(pid_, other.pid_);
-        std::swap(status_, other.status_);
-        return *this;
-    }
+    Child(const Child&) = delete;
     ~Child() {
         if (Running()) {
             kill(pid_, SIGKILL);
@@ -130,8 +124,7 @@ inline int RunCommand(const std::vector<std::string>& args, const std::vector<st
 
 // What a window shows, 0x00RRGGBB words, rows top-down.
 struct Screenshot {
-    int32_t width = 0;
-    int32_t height = 0;
+    int32_t width = 0, height = 0;
     std::vector<uint32_t> pixels;
     uint32_t At(int32_t x, int32_t y) const { return pixels[size_t(y) * width + x]; }
 };
@@ -149,8 +142,8 @@ public:
     XSession() {
         int fds[2];
         if (pipe2(fds, O_CLOEXEC) != 0) return;
-        server_ = Child({"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten",
-                         "tcp", "-noreset"},
+        server_.emplace(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0",
+                                                 "1280x1024x24", "-nolisten", "tcp", "-noreset"},
                         Environment({}), "/dev/null", fds[1]);
         close(fds[1]);
         // Xvfb writes the display number once it accepts clients.
@@ -168,8 +161,10 @@ public:
     ~XSession() {
         if (display_) XCloseDisplay(display_);
         // Asked to stop, Xvfb removes its lock file and socket.
-        server_.Signal(SIGTERM);
-        server_.Exit(5);
+        if (server_) {
+            server_->Signal(SIGTERM);
+            server_->Exit(5);
+        }
     }
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
@@ -233,21 +228,16 @@ public:
     // What the window shows on the screen now; empty when it cannot be read.
     Screenshot Shot(::Window window) const {
         Screenshot shot;
-        XWindowAttributes attributes;
-        if (!XGetWindowAttributes(display_, window, &attributes) ||
-            attributes.map_state != IsViewable) {
-            return shot;
-        }
-        XImage* image = XGetImage(display_, window, 0, 0, attributes.width, attributes.height,
-                                  AllPlanes, ZPixmap);
+        std::optional<XWindowInfo> info = Info(window);
+        XImage* image = info && info->viewable ? XGetImage(display_, window, 0, 0, info->width,
+                                                           info->height, AllPlanes, ZPixmap)
+                                               : nullptr;
         if (!image) return shot;
         // Xvfb's 24-bit visual: red, green, blue from the top byte down.
-        shot.width = attributes.width;
-        shot.height = attributes.height;
-        shot.pixels.resize(size_t(shot.width) * shot.height);
+        shot = {info->width, info->height, {}};
         for (int32_t y = 0; y < shot.height; ++y) {
             for (int32_t x = 0; x < shot.width; ++x) {
-                shot.pixels[size_t(y) * shot.width + x] = XGetPixel(image, x, y) & 0xFFFFFF;
+                shot.pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
             }
         }
         XDestroyImage(image);
@@ -285,7 +275,7 @@ private:
         return value;
     }
 
-    Child server_;
+    std::optional<Child> server_;
     std::string name_;
     Display* display_ = nullptr;
 };
