@@ -51,14 +51,6 @@ protected:
     TCommandCtrl cache;
 };
 
-// Every name is recognised in the demo's playthrough; near misses are not.
-TEST(CommandType, WholeLineCaseSensitiveMatch) {
-    EXPECT_EQ(TCommandCtrl::GetCommandType("@System"), scenario::kCmdSystem);
-    for (const char* miss : {"@move", " @Move ", "@Move ", "@Movex", "@", "", "Move", "@IF"}) {
-        EXPECT_EQ(TCommandCtrl::GetCommandType(miss), scenario::kCmdUnknown) << miss;
-    }
-}
-
 // Nested blocks are played in the headless tests.
 TEST_F(CommandCache, NestLevelsOfStrayAndPaddedBlockLines) {
     Load({{"stray", {"@Wait", "@endif", "@Wait", "@if", "@Wait", "@else"}},

@@ -102,8 +102,7 @@ TEST_F(Headless, OpeningFailuresAndRunawayScenarios) {
 // steps; those ticks must not start a step of their own.
 TEST_F(Headless, TicksDuringNestedWaitsRunNoStep) {
     std::string game = Game(R"(<Page="p">
-StringInput.StringVar=$name$
-@StringInput
+StringInput.StringVar=$name$ | @StringInput
 @rem
 @rem
 @rem

@@ -192,8 +192,13 @@ TEST_F(Vp3tool, ReportsEachErrorOnOneLineWithItsExitStatus) {
     Write("text.vf3", "/// not a package\r\n");
     const std::string out = Path("out.vp3");
     const std::vector<std::vector<std::string>> usageErrors{
-        {}, {"frobnicate"}, {"create", out}, {"create", "--id", "TOOLONGID", out, Path("in")},
-        {"create", "--bogus", out, Path("in")}, {"list"}, {"extract", out}};
+        {},
+        {"frobnicate"},
+        {"create", out},
+        {"create", "--id", "TOOLONGID", out, Path("in")},
+        {"create", "--bogus", out, Path("in")},
+        {"list"},
+        {"extract", out}};
     for (const auto& args : usageErrors) {
         Result result = Run(args);
         EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
@@ -241,6 +246,12 @@ TEST_F(Vp3tool, CreateReplacesOutOnlyWithAFinishedPackage) {
     const std::set<std::string> before = {".err", ".out", "big", "game.vp3", "in"};
     fs::create_directories(Path("big"));
 
+    // Its memory cannot be read: the build fails after it has begun.
+    Result failed = Run({"create", out, Path("in"), "/proc/self/mem"});
+    EXPECT_EQ(failed.status, 1) << failed.err;
+    EXPECT_EQ(Read("game.vp3"), "the old package");
+    EXPECT_EQ(names(), before);
+
     // Interrupted while it packs 256 MiB (a sparse file, no disk used).
     fs::resize_file(Write("big/zeros.dat", ""), 256 << 20);
     std::string tool = VP3TOOL;
@@ -284,8 +295,11 @@ TEST_F(Vp3tool, ConvertsEveryPictureFormatToPng) {
         EXPECT_EQ(result.status, 0) << input << ": " << result.err;
         graphics::TLasGraphic written;
         ASSERT_TRUE(written.LoadPngFile(Path("out.png"))) << input;
-        if (std::string(input) == "dot.tga") EXPECT_EQ(written.GetPixel(0, 0), 0x102030u);
-        if (std::string(input) == "keyed.png") EXPECT_EQ(written.MaskRow(0)[0], 0) << "as alpha";
+        if (std::string(input) == "dot.tga") {
+            EXPECT_EQ(written.GetPixel(0, 0), 0x102030u);
+        } else if (std::string(input) == "keyed.png") {
+            EXPECT_EQ(written.MaskRow(0)[0], 0) << "tRNS transparency becomes alpha";
+        }
     }
     Write("junk.xyz", "not a picture");
     EXPECT_EQ(Run({"convert", Path("junk.xyz"), Path("out.png")}).status, 1);
