@@ -66,19 +66,6 @@ TEST_F(CommandCache, NestLevelsOfStrayAndPaddedBlockLines) {
     EXPECT_EQ(Command(1).NestLevel, 1);
 }
 
-TEST(CommandRecord, ParametersByKeyIgnoringCase) {
-    TVeltoCommand command;
-    command.Params = {
-        "no equals sign", "messagedraw.text=a=b", "MessageDraw.Text=second", "Num=12abc", "Flag=0",
-        "Empty="};
-    EXPECT_EQ(command.GetString("MessageDraw.Text", "none"), "a=b");
-    EXPECT_EQ(command.GetString("no equals sign", "none"), "none");
-    EXPECT_EQ(command.GetString("Empty", "none"), "");
-    EXPECT_EQ(command.GetInt("Num", 7), 7);
-    EXPECT_EQ(command.GetInt("Empty", 7), 7);
-    EXPECT_FALSE(command.GetBool("Flag", true));
-}
-
 TEST_F(CommandCache, FiveHundredCommandsAtMost) {
     StringList full(TCommandCtrl::kMaxCommands, "@Wait");
     full.insert(full.begin(), "Wait.Time=1");

@@ -63,29 +63,6 @@ TEST(VeltoFile, LinesSplitAtEveryBreakAndStopAtNul) {
     EXPECT_EQ(Load(std::string_view("x\ny\0z\nw", 7)).Lines(), (StringList{"x", "y"}));
 }
 
-TEST(VeltoFile, IndexListsBlocksInTheOrderTheyEnd) {
-    TVeltoFile doc = Load(
-        "<Page=\"loose\">\n"   // 0: before any book
-        "<Page End>\n"         // 1
-        "<Book=\"B\">\n"       // 2
-        "<Page=\"P\">\n"       // 3
-        "<Head=\"Inner\">\n"   // 4: header blocks are tracked on their own
-        "<Head End>\n"         // 5
-        "<Page End>\n"         // 6
-        "<Book End>\n"         // 7
-        "<Page=\"late\">\n"    // 8: still counts as book B
-        "<Page End>\n"         // 9
-        "<Book=\"Open\">\n");  // 10: never closed, never indexed
-    EXPECT_EQ(doc.Index(),
-              (StringList{"/loose:0,1", "Inner/:4,5", "B/P:3,6", "B:2,7", "B/late:8,9"}));
-    int32_t s = 0, e = 0;
-    EXPECT_TRUE(doc.FindPage("", "loose", s, e));
-    EXPECT_TRUE(doc.FindPage("B", "late", s, e));
-    EXPECT_EQ(s, 8);
-    EXPECT_FALSE(doc.FindPage("Open", "", s, e));
-    EXPECT_EQ(s, 8) << "a failed search leaves the outputs alone";
-}
-
 // Names with ":" or "/" (which the format forbids) split and shadow index
 // keys; lookups still go by the text of the entries, as the index lists them.
 TEST(VeltoFile, LookupsGoByTheEntryTextWhateverTheNames) {
