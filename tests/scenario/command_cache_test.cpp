@@ -51,7 +51,7 @@ protected:
     TCommandCtrl cache;
 };
 
-// Nested blocks are played in the headless tests.
+// Nested blocks are played in the demo and the headless tests.
 TEST_F(CommandCache, NestLevelsOfStrayAndPaddedBlockLines) {
     Load({{"stray", {"@Wait", "@endif", "@Wait", "@if", "@Wait", "@else"}},
           {"padded", {" @if ", "\t@Move", "@endif "}}});

@@ -164,8 +164,8 @@ TEST_F(Variables, RefusedWrites) {
 
 }  // namespace
 
-// Waits, clicks and message skipping are played in the headless tests and the
-// demo; here what a whole game cannot reach: the tick count's wrap.
+// Waits, clicks and message skipping are played in the demo; here what a whole game cannot reach:
+// the tick count's wrap.
 TEST(VeltoProcess, TimedWaitsEndExactlyOnTimeAcrossTheWrap) {
     for (uint32_t start : {5000u, 0xFFFFFF00u}) {
         testkit::ScopedPlatform host(start);

@@ -340,7 +340,7 @@ TEST_F(PackageAccess, ResolveFileLooksInTheDataDirectoryThenBesideThePackage) {
     }
 }
 
-// Calls, returns and interrupting calls are played in the headless tests and the demo.
+// Calls, returns and interrupting calls are played in the demo.
 TEST_F(PackageAccess, RunawayRecursionEndsTheGameInsteadOfEatingTheMemory) {
     TVeltoAccessControl access;
     ASSERT_TRUE(access.Open(Write("game.vp3", Scenario(kOv3))));

@@ -44,9 +44,8 @@ const std::vector<std::string> kInflateFailed{"error ok zlib decompress fail"};
 
 }  // namespace
 
-// Entries of every form are read in the vp3tool round trips, from archives
-// the writer lays out exactly as PackageBytes does (see below); the access
-// and picture tests open packages and read entries by name.
+// Entries of every form are written and read in the vp3tool round trips; the
+// access and picture tests open packages and read entries by name.
 TEST_F(LinkArchive, LookupsFoldAsciiCaseAndTakeTheFirstMatch) {
     LinkReader reader;
     ASSERT_TRUE(Open(reader, {}));
