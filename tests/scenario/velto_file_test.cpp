@@ -245,8 +245,8 @@ TEST(IntegerText, DecimalAndEveryHexPrefixButNothingElse) {
     EXPECT_EQ(scenario::ParseIntDef("junk", 42), 42);
 }
 
-// Keys found ignoring case are checked with the settings, command and stack
-// records that look them up.
+// Keys found ignoring case are checked with the settings and stack records
+// that look them up.
 TEST(TextHelpers, TrimAndCaseFoldKeepCp932Intact) {
     EXPECT_EQ(scenario::Trim(std::string_view("\0 \t a b \r\n", 10)), "a b");
     EXPECT_TRUE(scenario::SameTextIgnoreCase("MessageDraw.Text", "messagedraw.TEXT"));
