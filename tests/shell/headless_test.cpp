@@ -86,10 +86,6 @@ TEST_F(Headless, OpeningFailuresAndRunawayScenarios) {
         Play(Game("<Page=\"p\">\nMove.BookName=b\nMove.PageName=p\n@Move\n<Page End>\n"), "", 5000);
     EXPECT_EQ(run.status, shell::kExitStuck);
 
-    // A call chain that never returns ends the game (the access tests check its message).
-    run = Play(Game("<Page=\"p\">\nCall.BookName=b\nCall.PageName=p\n@Call\n<Page End>\n"));
-    EXPECT_EQ(run.status, shell::kExitError);
-
     std::filesystem::remove(Path("veltort3.vlb"));
     run = Play(Game("<Page=\"p\">\n@rem\n<Page End>\n"));
     EXPECT_EQ(run.trace, Lines{"200 b/p#0 @rem"}) << "no system page without the library";
