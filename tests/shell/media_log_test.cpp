@@ -16,14 +16,8 @@ namespace {
 // A silent 8-bit mono WAV file at 8000 samples a second.
 std::string Wav(uint32_t milliseconds) {
     uint32_t size = milliseconds * 8;
-    auto word = [](uint32_t value, int bytes) {
-        std::string text;
-        for (int i = 0; i < bytes; ++i) text += char((value >> (8 * i)) & 0xFF);
-        return text;
-    };
-    return "RIFF" + word(36 + size, 4) + "WAVEfmt " + word(16, 4) + word(1, 2) + word(1, 2) +
-           word(8000, 4) + word(8000, 4) + word(1, 2) + word(8, 2) + "data" + word(size, 4) +
-           std::string(size, '\x80');
+    return "RIFF" + Le32(36 + size) + "WAVEfmt " + Le32(16) + Le16(1) + Le16(1) + Le32(8000) +
+           Le32(8000) + Le16(1) + Le16(8) + "data" + Le32(size) + std::string(size, '\x80');
 }
 
 class MediaLog : public PlayTest {
@@ -55,26 +49,14 @@ TEST_F(MediaLog, MusicLoopsAndAWaitedSoundHoldsTheGameUntilItsEnd) {
     Write("pop.wav", Wav(100));
     Write("broken.wav", "not a sound");
     std::string game = Game(R"(<Page="p">
-Music.FileName=theme.wav
-Music.Loop=2
-@Music
-Music.FileName=missing.wav
-@Music
-Sound.FileName=chime.wav
-Sound.Wait=1
-@Sound
-Sound.FileName=pop.wav
-@Sound
-Sound.FileName=broken.wav
-@Sound
-Wait.TimeBreak=1
-Wait.Time=1000
-@Wait
-Music.FileName=theme.wav
-@Music
-Wait.TimeBreak=1
-Wait.Time=1000
-@Wait
+Music.FileName=theme.wav | Music.Loop=2 | @Music
+Music.FileName=missing.wav | @Music
+Sound.FileName=chime.wav | Sound.Wait=1 | @Sound
+Sound.FileName=pop.wav | @Sound
+Sound.FileName=broken.wav | @Sound
+Wait.TimeBreak=1 | Wait.Time=1000 | @Wait
+Music.FileName=theme.wav | @Music
+Wait.TimeBreak=1 | Wait.Time=1000 | @Wait
 @MusicStop
 @MusicStop
 <Page End>
@@ -86,28 +68,18 @@ Wait.Time=1000
                      "200 b/p#2 @Sound", "700 b/p#3 @Sound", "700 b/p#4 @Sound", "800 b/p#5 @Wait",
                      "1800 b/p#6 @Music", "1800 b/p#7 @Wait", "2800 b/p#8 @MusicStop",
                      "2800 b/p#9 @MusicStop"}));
-    EXPECT_EQ(media, (Lines{
-                         "200 music open theme.wav",
-                         "200 sound open chime.wav",
-                         "500 music end theme.wav",
-                         "700 sound end chime.wav",
-                         "700 sound stop chime.wav",
-                         // Noticed at the first step after the wait.
-                         "700 music rewind theme.wav",
-                         "700 sound open pop.wav",
-                         // The broken file waits for the pop, then fails.
-                         "800 sound end pop.wav",
-                         "800 sound stop pop.wav",
-                         "800 sound fail broken.wav",
-                         "1000 music end theme.wav",
-                         "1000 music stop theme.wav",
-                         "1800 music open theme.wav",
-                         "2100 music end theme.wav",
-                         "2200 music rewind theme.wav",
-                         "2500 music end theme.wav",
-                         "2600 music rewind theme.wav",
-                         "2800 music stop theme.wav",
-                     }));
+    EXPECT_EQ(
+        media,
+        (Lines{"200 music open theme.wav", "200 sound open chime.wav", "500 music end theme.wav",
+               "700 sound end chime.wav", "700 sound stop chime.wav",
+               // Noticed at the first step after the wait.
+               "700 music rewind theme.wav", "700 sound open pop.wav",
+               // The broken file waits for the pop, then fails.
+               "800 sound end pop.wav", "800 sound stop pop.wav", "800 sound fail broken.wav",
+               "1000 music end theme.wav", "1000 music stop theme.wav", "1800 music open theme.wav",
+               "2100 music end theme.wav", "2200 music rewind theme.wav",
+               "2500 music end theme.wav", "2600 music rewind theme.wav",
+               "2800 music stop theme.wav"}));
 }
 
 }  // namespace

@@ -39,11 +39,8 @@ protected:
 
 TEST_F(Sound, TheUsersSwitchesTurnTheChannelsOff) {
     std::string game = Game(R"(<Page="p">
-Music.FileName=theme.wav
-@Music
-Sound.FileName=chime.wav
-Sound.Wait=1
-@Sound
+Music.FileName=theme.wav | @Music
+Sound.FileName=chime.wav | Sound.Wait=1 | @Sound
 @MusicStop
 <Page End>
 )");
@@ -59,11 +56,8 @@ Sound.Wait=1
 // is not kept for the click wait after the sound.
 TEST_F(Sound, AClickDuringAWaitedSoundIsSpentThere) {
     std::string game = Game(R"(<Page="p">
-Sound.FileName=chime.wav
-Sound.Wait=1
-@Sound
-Wait.InputBreak=1
-@Wait
+Sound.FileName=chime.wav | Sound.Wait=1 | @Sound
+Wait.InputBreak=1 | @Wait
 <Page End>
 )");
     platform::EventManager& events = platform::Events();

@@ -40,14 +40,12 @@ protected:
     }
 };
 
-const std::string kWriterDescription = "Create by \"Linkage file unit Rev.8f\"";
 const std::vector<std::string> kInflateFailed{"error ok zlib decompress fail"};
 
 }  // namespace
 
-// Entries of every form are read in the vp3tool round trips, from archives
-// the writer lays out exactly as PackageBytes does (see below); the access
-// and picture tests open packages and read entries by name.
+// Entries of every form are written and read in the vp3tool round trips; the
+// access and picture tests open packages and read entries by name.
 TEST_F(LinkArchive, LookupsFoldAsciiCaseAndTakeTheFirstMatch) {
     LinkReader reader;
     ASSERT_TRUE(Open(reader, {}));
@@ -240,31 +238,4 @@ TEST_F(LinkArchive, InflatedSizeIsBoundedByDeflatesRatio) {
     EXPECT_FALSE(Link_InflateWithin(&limited, &reader, zeros.size() - 1));
     EXPECT_EQ(Shown(host.boxes), kInflateFailed);
     Link_Close(&reader);
-}
-
-// The tool makes every package with the writer, and its round trips read
-// them back; here the bytes are pinned, the default description included.
-TEST_F(LinkArchive, WriterLaysOutEntriesExactly) {
-    LinkWriter writer;
-    LinkW_Init(&writer);
-    const std::string out = Path("out.exe");
-    ASSERT_TRUE(
-        LinkW_CreateWith(&writer, out.c_str(), Path("h.tmp").c_str(), Path("d.tmp").c_str()));
-    ASSERT_TRUE(LinkW_WriteStub(&writer, Write("stub", std::string("MZ\x90\0stub", 7)).c_str()));
-    ASSERT_TRUE(LinkW_BeginEntry(&writer, "velto.vf3"));
-    EXPECT_EQ(LinkW_Write(&writer, "abc", 1, 3), 3u);
-    EXPECT_EQ(LinkW_Write(&writer, "de", 2, 1), 1u);
-    EXPECT_TRUE(LinkW_EndEntry(&writer));
-    // A name must leave room for its NUL.
-    EXPECT_FALSE(LinkW_BeginEntry(&writer, std::string(256, 'x').c_str()));
-    EXPECT_EQ(LinkW_Write(&writer, "x", 1, 1), 0u);
-    EXPECT_FALSE(LinkW_EndEntry(&writer));
-    ASSERT_TRUE(LinkW_BeginEntry(&writer, std::string(255, 'y').c_str()));
-    EXPECT_TRUE(LinkW_EndEntry(&writer));
-    ASSERT_TRUE(LinkW_Finish(&writer));
-
-    EXPECT_EQ(ReadFile(out), std::string("MZ\x90\0stub", 7) + kStubSeparator +
-                                 PackageBytes({{"velto.vf3", "abcde"}, {std::string(255, 'y'), ""}},
-                                              "LINKAGE", kWriterDescription));
-    EXPECT_FALSE(fs::exists(Path("h.tmp")) || fs::exists(Path("d.tmp")));
 }

@@ -82,23 +82,6 @@ TEST_F(Pictures, EveryFormatLoadsFromThePackageAndPngAlsoFromTheLibrary) {
     EXPECT_TRUE(platform_.boxes.Records().empty());
 }
 
-TEST_F(Pictures, APlainScenarioFindsPicturesOnDiskDataDirectoryFirst) {
-    Write("game.vp3", kScenario);
-    Write("data/PIC.PNG", ReadFile(kData + "/pngsuite/basn2c08.png"));      // 32 x 32
-    Write("pic.png", ReadFile(kData + "/pngsuite/s09n3p02.png"));           // 9 x 9
-    Write("only.bmp", ReadFile(kData + "/bmpsuite/pal8os2.bmp"));           // 127 x 64
-    Write("data/Logo.MAG", ReadFile(kData + "/mag/logo_16c_640x400.mag"));  // case differs
-    ASSERT_TRUE(access_->Open(Path("game.vp3")));
-
-    graphics::TLasGraphic picture = Load("pic.png");
-    ASSERT_TRUE(loaded_);
-    EXPECT_EQ(picture.Width(), 32) << "the data directory's copy comes first";
-    EXPECT_EQ(Load("ONLY.bmp").Height(), 64);
-    EXPECT_TRUE(loaded_);
-    EXPECT_EQ(Load("logo.mag").Width(), 640);
-    EXPECT_TRUE(loaded_);
-}
-
 // The references were decoded once with ImageMagick.
 TEST(Bitmap, EveryGoodBmpSuiteFileDecodesLikeTheReference) {
     int checked = 0;

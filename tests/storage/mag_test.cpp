@@ -8,7 +8,6 @@
 
 #include "common/test_files.h"
 #include "common/test_package.h"
-#include "common/test_pictures.h"
 #include "common/test_platform.h"
 
 using namespace storage;
@@ -33,9 +32,9 @@ constexpr size_t kHeader = 32;
 struct MagParts {
     bool wide = false;  // 256 colours
     uint16_t x0 = 0, y0 = 0, x1 = 7, y1 = 0;
-    std::vector<bool> flagA;  // one bit per flag byte, running on across rows
-    std::string flagB;
-    std::string pixels;
+    std::vector<bool> flagA = {};  // one bit per flag byte, running on across rows
+    std::string flagB = {};
+    std::string pixels = {};
 };
 
 std::string MagFile(const MagParts& parts) {
@@ -85,28 +84,11 @@ class MagDecoder : public TempDirTest {};
 
 }  // namespace
 
-TEST_F(MagDecoder, TestPicturesDecodeLikeTheReference) {
-    testkit::ScopedPlatform host;
-    platform::HeadlessDialogs& boxes = host.boxes;
-    for (const char* name : {"basn2c08_16c_32x32", "basn2c08_256c_32x32", "logo_16c_640x400",
-                             "pal4_16c_128x64", "rgb24_256c_dither_128x64"}) {
-        DecodedPicture bitmap;
-        ASSERT_TRUE(TM2BC().Convert((kMagDir + name + ".mag").c_str(), bitmap)) << name;
-        graphics::TLasGraphic picture;
-        picture.LoadFromGraphic(bitmap.width, bitmap.height, bitmap.pixels.data());
-        ExpectLooksLike(picture, kMagDir + name + ".png");
-    }
-    EXPECT_TRUE(boxes.Records().empty());
-}
-
 // Cut and damaged real pictures are among the hostile files below.
 TEST_F(MagDecoder, AlignsUnitsAndRefusesImpossibleHeaders) {
     MagInfo info;
     // 16 colours from x 3 to 10: whole units of 8 pixels make it 16 wide.
-    MagParts parts;
-    parts.x0 = 3;
-    parts.x1 = 10;
-    parts.y1 = 1;
+    MagParts parts{.x0 = 3, .x1 = 10, .y1 = 1};
     parts.flagA.assign(4, false);
     parts.pixels =
         "\x01\x23\x45\x67\x89\xAB\xCD\xEF"
@@ -147,10 +129,7 @@ TEST_F(MagDecoder, CopiesFromEveryOffset) {
     constexpr int kRawRows = 17, kUnits = 8;
     const int rows = kRawRows + int(std::size(kPairs));
 
-    MagParts parts;
-    parts.wide = true;
-    parts.x1 = 15;
-    parts.y1 = uint16_t(rows - 1);
+    MagParts parts{.wide = true, .x1 = 15, .y1 = uint16_t(rows - 1)};
     std::vector<std::array<uint16_t, kUnits>> expected(rows);
     uint8_t flag = 0;
     for (int row = 0; row < rows; ++row) {
@@ -187,10 +166,7 @@ TEST_F(MagDecoder, CopiesFromEveryOffset) {
 // bottom row, whose flag bytes change one at a time as the units go.
 TEST_F(MagDecoder, CopiesAtTheStartOfARowReadAtTheirLinearDistance) {
     // 256 colours, 8 pixels (four units, two flag bytes) by four rows.
-    MagParts parts;
-    parts.wide = true;
-    parts.x1 = 7;
-    parts.y1 = 3;
+    MagParts parts{.wide = true, .x1 = 7, .y1 = 3};
     SetFlags(parts, {{0x50, 0x00}, {0x10, 0x03}, {0x11, 0x00}, {0x50, 0x40}});
     parts.pixels =
         "a1a2a3"
@@ -209,10 +185,7 @@ TEST_F(MagDecoder, CopiesAtTheStartOfARowReadAtTheirLinearDistance) {
 TEST_F(MagDecoder, RejectsHostileFiles) {
     // 256 colours, 4 pixels (two units, one flag byte) by two rows.
     auto twoRows = [](uint8_t firstFlag, uint8_t secondFlag) {
-        MagParts parts;
-        parts.wide = true;
-        parts.x1 = 3;
-        parts.y1 = 1;
+        MagParts parts{.wide = true, .x1 = 3, .y1 = 1};
         SetFlags(parts, {{firstFlag}, {secondFlag}});
         parts.pixels = std::string(8, 'p');
         return MagFile(parts);
