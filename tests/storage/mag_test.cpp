@@ -8,6 +8,7 @@
 
 #include "common/test_files.h"
 #include "common/test_package.h"
+#include "common/test_pictures.h"
 #include "common/test_platform.h"
 
 using namespace storage;
@@ -83,6 +84,20 @@ int Decode(const std::string& mag, std::string* bmp = nullptr) {
 class MagDecoder : public TempDirTest {};
 
 }  // namespace
+
+// Pictures made by other encoders, against their decodes by another decoder.
+TEST_F(MagDecoder, TestPicturesDecodeLikeTheReference) {
+    testkit::ScopedPlatform host;
+    for (const char* name : {"basn2c08_16c_32x32", "basn2c08_256c_32x32", "logo_16c_640x400",
+                             "pal4_16c_128x64", "rgb24_256c_dither_128x64"}) {
+        DecodedPicture bitmap;
+        ASSERT_TRUE(TM2BC().Convert((kMagDir + name + ".mag").c_str(), bitmap)) << name;
+        graphics::TLasGraphic picture;
+        picture.LoadFromGraphic(bitmap.width, bitmap.height, bitmap.pixels.data());
+        ExpectLooksLike(picture, kMagDir + name + ".png");
+    }
+    EXPECT_TRUE(host.boxes.Records().empty());
+}
 
 // Cut and damaged real pictures are among the hostile files below.
 TEST_F(MagDecoder, AlignsUnitsAndRefusesImpossibleHeaders) {
