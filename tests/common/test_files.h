@@ -66,6 +66,21 @@ inline std::string Cp932(std::string_view utf8) {
     return platform::Utf8ToCp932(utf8);
 }
 
+// A scenario file as the authoring tool writes it: CP932, CR LF. Here lines
+// may also be parted by " | ", so that a command stands on one line with its
+// parameters.
+inline std::string ScenarioText(const std::string& utf8) {
+    std::string text;
+    for (const std::string& line : SplitLines(utf8)) {
+        for (size_t start = 0, end;; start = end + 3) {
+            end = line.find(" | ", start);
+            text += line.substr(start, end - start) + "\r\n";
+            if (end == std::string::npos) break;
+        }
+    }
+    return Cp932(text);
+}
+
 // A fresh temporary folder for each test, removed after it.
 class TempDirTest : public ::testing::Test {
 protected:

@@ -17,18 +17,9 @@ using namespace testkit;
 
 namespace {
 
-// A scenario written in UTF-8 as the player holds it: CP932 with CR LF, a
-// command on one line with its parameters parted by " | ", and "{BAD}"
-// standing for a byte that is no CP932 character.
+// A scenario with "{BAD}" standing for a byte that is no CP932 character.
 std::string Scenario(const std::string& utf8) {
-    std::string text;
-    for (const std::string& line : SplitLines(utf8)) {
-        for (size_t start = 0, end;; start = end + 3) {
-            end = line.find(" | ", start);
-            text += Cp932(line.substr(start, end - start)) + "\r\n";
-            if (end == std::string::npos) break;
-        }
-    }
+    std::string text = ScenarioText(utf8);
     for (size_t at; (at = text.find("{BAD}")) != std::string::npos;) text.replace(at, 5, "\xA0");
     return text;
 }
